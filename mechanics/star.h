@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "match/match.h"
+#include "render/geometry.h"
+
+namespace kavarin {
+
+// A quarter wave of radius 60 in 5-degree steps, indexed from 1 (entry 0 is unused padding).
+constexpr std::array<int32_t, 20> SineTable = {
+    0,                                    // (unused)
+    0,  5,  10, 15, 20, 25, 30, 34, 38,   // 1..9
+    42, 46, 49, 52, 54, 56, 58, 59, 59,   // 10..18
+    60,                                   // 19
+};
+
+constexpr Point StarCentre = {200, 150};
+using StarPolyline = std::array<Point, 9>;
+
+enum class StarFigure { A, B };
+
+// The closed outline of one figure at rotation index 1..8 and scale num/den.
+StarPolyline StarOutline(int32_t index, int32_t num, int32_t den);
+
+// First step of every tick: the supernova charge climbs to 100.
+void ChargeStar(Match& match);
+// Turns, rescales and redraws both figures, with the blast tests on the ships.
+void UpdateStar(Match& match);
+// The collapse, expansion and blast of one figure.
+void UpdateSupernova(Match& match, StarFigure figure);
+
+}  // namespace kavarin

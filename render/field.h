@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "render/drawing_surface.h"
+
+namespace kavarin {
+
+// The 400 x 300 play field as pixels, one byte each: 0 black, 255 white. This is the game's
+// picture; the window shows it and the replay tool writes it out.
+class Field : public DrawingSurface {
+ public:
+  static constexpr uint8_t BlackPixel = 0;
+  static constexpr uint8_t WhitePixel = 255;
+
+  Field();
+
+  void SetPenColor(Color color) override { pen_ = color; }
+  void Polyline(std::span<const Point> points) override;
+  void ClearField() override;
+  void SetBackgroundColor(Color color) override { background_ = color; }
+  void SetClientSize(int32_t, int32_t) override {}
+
+  Color PenColor() const { return pen_; }
+  Color BackgroundColor() const { return background_; }
+
+  // Row-major, FieldWidth bytes a row.
+  const uint8_t* Pixels() const { return pixels_.data(); }
+  uint8_t PixelAt(int32_t x, int32_t y) const { return pixels_[y * FieldWidth + x]; }
+  bool IsWhite(int32_t x, int32_t y) const { return PixelAt(x, y) == WhitePixel; }
+
+ private:
+  void Segment(Point from, Point to, uint8_t value);
+
+  std::array<uint8_t, FieldWidth * FieldHeight> pixels_;
+  Color pen_ = Color::Black;
+  Color background_ = Color::Black;
+};
+
+}  // namespace kavarin
