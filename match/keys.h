@@ -8,15 +8,15 @@ namespace kavarin {
 
 // The platform's virtual key codes that the game reacts to.
 enum KeyCode : int32_t {
-  VkSpace = 32,   // either player: supernova, and continue between rounds
-  VkA = 65,       // left: up
-  VkQ = 81,       // left: up
-  VkS = 83,       // left: fire
-  VkX = 88,       // left: down
-  VkOem1 = 186,   // right: fire (":" on a Japanese layout, ";" on a US one)
-  VkOem2 = 191,   // right: down ("/")
-  VkOem4 = 219,   // right: up ("[")
-  VkOem6 = 221,   // right: up ("]")
+  VkSpace = 32,  // either player: supernova, and continue between rounds
+  VkA = 65,      // left: up
+  VkQ = 81,      // left: up
+  VkS = 83,      // left: fire
+  VkX = 88,      // left: down
+  VkOem1 = 186,  // right: fire (":" on a Japanese layout, ";" on a US one)
+  VkOem2 = 191,  // right: down ("/")
+  VkOem4 = 219,  // right: up ("[")
+  VkOem6 = 221,  // right: up ("]")
 };
 
 // Key handlers of the main window. They only set fields that the next tick reads, except for

@@ -12,8 +12,12 @@ enum class Side : int { Right = 0, Left = 1 };
 
 constexpr Side Sides[] = {Side::Right, Side::Left};
 
-constexpr int SideIndex(Side side) { return static_cast<int>(side); }
-constexpr Side Opponent(Side side) { return side == Side::Right ? Side::Left : Side::Right; }
+constexpr int SideIndex(Side side) {
+  return static_cast<int>(side);
+}
+constexpr Side Opponent(Side side) {
+  return side == Side::Right ? Side::Left : Side::Right;
+}
 
 // A per-side table: entry 0 for the right side, entry 1 for the left.
 template <typename T>
@@ -50,9 +54,9 @@ constexpr PerSide<SideFields> FieldsOf = {
     .right = {&MatchState::RightY, &MatchState::RightThrust, &MatchState::RightSpeed,
               &MatchState::RightMomentum, &MatchState::RightDown, &MatchState::RightBeamState,
               &MatchState::RightBeamX, &MatchState::RightBeamY, &MatchState::RightBeamDY,
-              &MatchState::RightWreckPhase, &MatchState::RightWreckTicks,
-              &MatchState::RightWreckDX, &MatchState::RightWreckDY, &MatchState::RightWreckX,
-              &MatchState::RightWreckY, &MatchState::RightScore},
+              &MatchState::RightWreckPhase, &MatchState::RightWreckTicks, &MatchState::RightWreckDX,
+              &MatchState::RightWreckDY, &MatchState::RightWreckX, &MatchState::RightWreckY,
+              &MatchState::RightScore},
     .left = {&MatchState::LeftY, &MatchState::LeftThrust, &MatchState::LeftSpeed,
              &MatchState::LeftMomentum, &MatchState::LeftDown, &MatchState::LeftBeamState,
              &MatchState::LeftBeamX, &MatchState::LeftBeamY, &MatchState::LeftBeamDY,

@@ -11,8 +11,8 @@ namespace kavarin {
 // How the calm star bends a passing beam: the change to its vertical step by the head's y.
 // Tested in this order; at most one applies. A head at y <= 0 or y >= 300 is not bent.
 struct BeamBendBand {
-  int32_t lowest;  // inclusive
-  int32_t highest; // inclusive
+  int32_t lowest;   // inclusive
+  int32_t highest;  // inclusive
   int32_t change;
 };
 constexpr std::array<BeamBendBand, 6> BeamBendBands = {{

@@ -29,8 +29,20 @@ struct SpeedThreshold {
 };
 constexpr std::array<SpeedThreshold, 15> SpeedThresholds = {{
     {0, 0},
-    {10, 1}, {20, 2}, {27, 3}, {33, 4}, {38, 5}, {42, 6}, {45, 7},
-    {-10, -1}, {-20, -2}, {-27, -3}, {-33, -4}, {-38, -5}, {-42, -6}, {-45, -7},
+    {10, 1},
+    {20, 2},
+    {27, 3},
+    {33, 4},
+    {38, 5},
+    {42, 6},
+    {45, 7},
+    {-10, -1},
+    {-20, -2},
+    {-27, -3},
+    {-33, -4},
+    {-38, -5},
+    {-42, -6},
+    {-45, -7},
 }};
 
 // One tick of one ship: erase, move under its momentum, redraw (black while it is down).

@@ -26,10 +26,10 @@ struct FigureFields {
   StateField Afterglow;
   Side ship;
 };
-constexpr FigureFields FigureA = {&MatchState::SpinA, &MatchState::StarANum,
-                                  &MatchState::StarADen, &MatchState::StarAAfterglow, Side::Right};
-constexpr FigureFields FigureB = {&MatchState::SpinB, &MatchState::StarBNum,
-                                  &MatchState::StarBDen, &MatchState::StarBAfterglow, Side::Left};
+constexpr FigureFields FigureA = {&MatchState::SpinA, &MatchState::StarANum, &MatchState::StarADen,
+                                  &MatchState::StarAAfterglow, Side::Right};
+constexpr FigureFields FigureB = {&MatchState::SpinB, &MatchState::StarBNum, &MatchState::StarBDen,
+                                  &MatchState::StarBAfterglow, Side::Left};
 
 const FigureFields& FieldsOfFigure(StarFigure figure) {
   return figure == StarFigure::A ? FigureA : FigureB;

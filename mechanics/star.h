@@ -10,10 +10,10 @@ namespace kavarin {
 
 // A quarter wave of radius 60 in 5-degree steps, indexed from 1 (entry 0 is unused padding).
 constexpr std::array<int32_t, 20> SineTable = {
-    0,                                    // (unused)
-    0,  5,  10, 15, 20, 25, 30, 34, 38,   // 1..9
-    42, 46, 49, 52, 54, 56, 58, 59, 59,   // 10..18
-    60,                                   // 19
+    0,                                   // (unused)
+    0,  5,  10, 15, 20, 25, 30, 34, 38,  // 1..9
+    42, 46, 49, 52, 54, 56, 58, 59, 59,  // 10..18
+    60,                                  // 19
 };
 
 constexpr Point StarCentre = {200, 150};

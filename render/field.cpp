@@ -4,7 +4,9 @@
 
 namespace kavarin {
 
-Field::Field() { pixels_.fill(BlackPixel); }
+Field::Field() {
+  pixels_.fill(BlackPixel);
+}
 
 void Field::ClearField() {
   pen_ = Color::Black;

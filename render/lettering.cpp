@@ -14,7 +14,8 @@ void DrawGlyph(Match& match, const StrokeGlyph& glyph) {
       const Point& offset = stroke.points[static_cast<size_t>(p)];
       placed[static_cast<size_t>(p)] = {ox + offset.x, oy + offset.y};
     }
-    match.surface.Polyline(std::span<const Point>(placed.data(), static_cast<size_t>(stroke.count)));
+    match.surface.Polyline(
+        std::span<const Point>(placed.data(), static_cast<size_t>(stroke.count)));
   }
 }
 

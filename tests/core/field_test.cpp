@@ -27,9 +27,15 @@ TEST(Field, SegmentPaintsItsStartAndNotItsEnd) {
 TEST(Field, BlackRedrawErasesExactly) {
   Field field;
   field.SetPenColor(Color::White);
-  const std::array<Point, 9> outline = {
-      {{200, 356}, {347, 283}, {406, 150}, {333, 3}, {200, -56}, {53, 17}, {-6, 150}, {67, 297},
-       {200, 356}}};
+  const std::array<Point, 9> outline = {{{200, 356},
+                                         {347, 283},
+                                         {406, 150},
+                                         {333, 3},
+                                         {200, -56},
+                                         {53, 17},
+                                         {-6, 150},
+                                         {67, 297},
+                                         {200, 356}}};
   field.Polyline(outline);
   EXPECT_GT(CountWhite(field), 500);
   field.SetPenColor(Color::Black);
