@@ -437,70 +437,34 @@ void Model::DrawScoreboard() {
 // ---- State line and scripts ----
 
 std::string Model::StateLine() const {
-  std::string s = "state";
-  auto put = [&s](const char* name, int32_t v) {
-    s += ' ';
-    s += name;
-    s += '=';
-    s += std::to_string(v);
-  };
-  auto put10 = [&s](const char* name, const std::array<int32_t, 10>& v) {
-    s += ' ';
-    s += name;
-    s += '=';
-    for (int i = 0; i < 10; ++i) s += (i ? "," : "") + std::to_string(v[i]);
-  };
-  put("RightY", y[R]);
-  put("LeftY", y[L]);
-  put("RightThrust", thrust[R]);
-  put("LeftThrust", thrust[L]);
-  put("RightSpeed", speed[R]);
-  put("RightMomentum", momentum[R]);
-  put("LeftSpeed", speed[L]);
-  put("LeftMomentum", momentum[L]);
-  put("RightBeamState", beam_state[R]);
-  put("LeftBeamState", beam_state[L]);
-  put("RightBeamX", beam_x[R]);
-  put("RightBeamY", beam_y[R]);
-  put("LeftBeamX", beam_x[L]);
-  put("LeftBeamY", beam_y[L]);
-  put("RightBeamDY", beam_dy[R]);
-  put("LeftBeamDY", beam_dy[L]);
-  put("SpinA", spin_a);
-  put("SpinB", spin_b);
-  put("SpinClock", spin_clock);
-  put("RightWreckPhase", wreck_phase[R]);
-  put("RightWreckTicks", wreck_ticks[R]);
-  put("LeftWreckPhase", wreck_phase[L]);
-  put("LeftWreckTicks", wreck_ticks[L]);
-  put10("RightWreckDX", wreck_dx[R]);
-  put10("RightWreckDY", wreck_dy[R]);
-  put("RightWreckX", wreck_x[R]);
-  put("RightWreckY", wreck_y[R]);
-  put10("LeftWreckDX", wreck_dx[L]);
-  put10("LeftWreckDY", wreck_dy[L]);
-  put("LeftWreckX", wreck_x[L]);
-  put("LeftWreckY", wreck_y[L]);
-  put("RightDown", down[R]);
-  put("LeftDown", down[L]);
-  put("Casualty", casualty);
-  put("StarANum", star_num[0]);
-  put("StarADen", star_den[0]);
-  put("StarBNum", star_num[1]);
-  put("StarBDen", star_den[1]);
-  put("StarMode", star_mode);
-  put("StarAAfterglow", afterglow[0]);
-  put("StarBAfterglow", afterglow[1]);
-  put("Charge", charge);
-  put("RoundOver", round_over);
-  put("PenX", pen_x);
-  put("PenY", pen_y);
-  put("RightScore", score[R]);
-  put("LeftScore", score[L]);
-  put("HitMute", hit_mute);
-  put("Timer1", timer_[0]);
-  put("Timer2", timer_[1]);
-  put("Timer3", timer_[2]);
+  // The record in its declared order; the four wreck offset fields hold ten values each.
+  static const char* const kNames =
+      "RightY LeftY RightThrust LeftThrust RightSpeed RightMomentum LeftSpeed LeftMomentum "
+      "RightBeamState LeftBeamState RightBeamX RightBeamY LeftBeamX LeftBeamY RightBeamDY "
+      "LeftBeamDY SpinA SpinB SpinClock RightWreckPhase RightWreckTicks LeftWreckPhase "
+      "LeftWreckTicks RightWreckDX RightWreckDY RightWreckX RightWreckY LeftWreckDX LeftWreckDY "
+      "LeftWreckX LeftWreckY RightDown LeftDown Casualty StarANum StarADen StarBNum StarBDen "
+      "StarMode StarAAfterglow StarBAfterglow Charge RoundOver PenX PenY RightScore LeftScore "
+      "HitMute Timer1 Timer2 Timer3";
+  // clang-format off
+  const int32_t* const values[] = {
+      &y[R], &y[L], &thrust[R], &thrust[L], &speed[R], &momentum[R], &speed[L], &momentum[L],
+      &beam_state[R], &beam_state[L], &beam_x[R], &beam_y[R], &beam_x[L], &beam_y[L], &beam_dy[R],
+      &beam_dy[L], &spin_a, &spin_b, &spin_clock, &wreck_phase[R], &wreck_ticks[R], &wreck_phase[L],
+      &wreck_ticks[L], wreck_dx[R].data(), wreck_dy[R].data(), &wreck_x[R], &wreck_y[R],
+      wreck_dx[L].data(), wreck_dy[L].data(), &wreck_x[L], &wreck_y[L], &down[R], &down[L],
+      &casualty, &star_num[0], &star_den[0], &star_num[1], &star_den[1], &star_mode, &afterglow[0],
+      &afterglow[1], &charge, &round_over, &pen_x, &pen_y, &score[R], &score[L], &hit_mute,
+      &timer_[0], &timer_[1], &timer_[2]};
+  // clang-format on
+  std::istringstream names(kNames);
+  std::string s = "state", name;
+  for (const int32_t* v : values) {
+    names >> name;
+    s += ' ' + name + '=';
+    const int count = name.find("WreckD") != std::string::npos ? 10 : 1;
+    for (int i = 0; i < count; ++i) s += (i ? "," : "") + std::to_string(v[i]);
+  }
   return s + "\n";
 }
 

@@ -82,7 +82,7 @@ class Generator {
     };
     Model probe = model_;
     run(probe, 0, false);
-    int cruise = Wrap(target - probe.y[side]) % 300;
+    const int cruise = Wrap(target - probe.y[side]) % 300;
     run(model_, cruise, true);
   }
 
