@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+
+#include "app/pacing/tick_schedule.h"
+#include "match/play_timers.h"
+
+namespace kavarin {
+
+// The game's three timers, driven by one precise single-shot Qt timer that is armed for the next
+// due tick only while play runs. Calls `tick` once per tick on the thread that owns it.
+class PacedTimers : public QObject, public PlayTimers {
+ public:
+  explicit PacedTimers(std::function<void()> tick, QObject* parent = nullptr);
+  void SetInterval(TimerId timer, int32_t interval) override;
+  int32_t Interval(TimerId timer) const override;
+
+  // Whether a wake-up is armed: only while play runs.
+  bool Armed() const { return wake_.isActive(); }
+
+ private:
+  void Wake();
+  void Rearm();
+
+  std::function<void()> tick_;
+  TickSchedule schedule_;
+  QTimer wake_;
+  bool waking_ = false;
+};
+
+}  // namespace kavarin
