@@ -1,7 +1,36 @@
 #include "app/dialogs/about_dialog.h"
 
-TForm2::TForm2(QWidget* parent) : QDialog(parent) {
-  setObjectName("Form2");
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/dialogs/app_icon.h"
+#include "app/dialogs/dialog_font.h"
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent, DialogBorderFlags()) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+  setFont(DialogFont(12));
+  setFixedSize(283, 192);
+  move(87, 90);
+  // While it is open the main window takes no input; the game's timers keep running.
+  setWindowModality(Qt::ApplicationModal);
+
+  auto* image = new QLabel(this);
+  image->setObjectName(QStringLiteral("Image1"));
+  image->setPixmap(AppIconPixmap());
+  image->move(32, 32);
+  image->adjustSize();
+
+  PlaceLabel(this, "Label1", 80, 32, QStringLiteral("Kavarin for Windows95"));
+  PlaceLabel(this, "Label2", 128, 56, QStringLiteral("Version 0.970819ot"));
+  PlaceLabel(this, "Label4", 128, 80, QStringLiteral("(音付きﾊﾞｰｼﾞｮﾝ）"));
+  PlaceLabel(this, "Label3", 72, 104, QStringLiteral("自由に遊んで配ってください。"));
+
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("Button1"));
+  ok->setGeometry(104, 128, 75, 25);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &TForm2::Button1Click);
 }
 
 void TForm2::Button1Click() {

@@ -2,9 +2,6 @@
 
 #include <QDialog>
 
-class QLabel;
-class QPushButton;
-
 // Version information: the icon, the title, the version and a one-line notice.
 // Lives from start-up to the end of the program; shown modally from the menu.
 class TForm2 : public QDialog {
