@@ -142,6 +142,9 @@ struct Rig {
     surface.watched = &match.state;
     log.Clear();
   }
+  // The seams point into the rig itself.
+  Rig(const Rig&) = delete;
+  Rig& operator=(const Rig&) = delete;
 
   bool Running() const { return !AllStopped(timers); }
 
