@@ -1,0 +1,122 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/key_translation.h"
+#include "match/keys.h"
+#include "match/resets.h"
+#include "match/tick.h"
+
+namespace kavarin {
+
+TForm1::TForm1(CuePlayer& cues, QWidget* parent)
+    : QMainWindow(parent),
+      field_(new FieldView(this)),
+      timers_([this] { Tick(); }),
+      match_{.state = {}, .surface = *field_, .cues = cues, .timers = timers_} {
+  setObjectName("Form1");
+  setWindowTitle("Kavarin");
+  // A single fixed border: close and minimise, never maximise or resize.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setCentralWidget(field_);
+  BuildMenu();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  move(28, 23);
+
+  FormCreate(match_);
+  qApp->installEventFilter(this);
+}
+
+TForm1::~TForm1() {
+  qApp->removeEventFilter(this);
+}
+
+void TForm1::SetDialogs(QDialog* form2, QDialog* form3) {
+  form2_ = form2;
+  form3_ = form3;
+}
+
+void TForm1::BuildMenu() {
+  QMenuBar* bar = menuBar();
+
+  QMenu* kg1 = bar->addMenu("ゲーム(&G)");
+  kg1->setObjectName("KG1");
+  QAction* ks1 = kg1->addAction("開始(&S)");
+  ks1->setObjectName("KS1");
+  ks1->setShortcut(Qt::Key_F2);
+  connect(ks1, &QAction::triggered, this, &TForm1::KS1Click);
+  kg1->addSeparator()->setObjectName("N1");
+  QAction* exit1 = kg1->addAction("終了(&X)");
+  exit1->setObjectName("Exit1");
+  connect(exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+
+  QMenu* k1 = bar->addMenu("？(&H)");
+  k1->setObjectName("K1");
+  QAction* kp1 = k1->addAction("遊び方(&P)");
+  kp1->setObjectName("KP1");
+  connect(kp1, &QAction::triggered, this, &TForm1::KP1Click);
+  k1->addSeparator()->setObjectName("N2");
+  QAction* about1 = k1->addAction("ﾊﾞｰｼﾞｮﾝ情報(&A)");
+  about1->setObjectName("About1");
+  connect(about1, &QAction::triggered, this, &TForm1::About1Click);
+}
+
+void TForm1::KS1Click() {
+  Start(match_);
+  field_->Flush();
+}
+
+void TForm1::Exit1Click() {
+  close();
+}
+
+void TForm1::KP1Click() {
+  if (!form3_) return;
+  form3_->show();
+  form3_->raise();
+  form3_->activateWindow();
+}
+
+void TForm1::About1Click() {
+  // Modal: the main window takes no input meanwhile, but the timers keep the game going.
+  if (form2_) form2_->exec();
+}
+
+void TForm1::Tick() {
+  Timer2Timer(match_);
+  field_->Flush();
+}
+
+bool TForm1::OwnsKeyEvent(QObject* watched) const {
+  if (!watched->isWidgetType()) return false;
+  const QWidget* target = static_cast<QWidget*>(watched);
+  return target->window() == this && isActiveWindow();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  if (!OwnsKeyEvent(watched)) return false;
+  const auto& key = static_cast<const QKeyEvent&>(*event);
+  const int32_t code = VirtualKeyOf(key);
+  if (code == 0) return false;
+  if (type == QEvent::KeyPress) {
+    // Held keys repeat their key-downs: holding fire fires again.
+    FormKeyDown(match_, code);
+    field_->Flush();
+  } else if (!key.isAutoRepeat()) {
+    // The releases that come between repeats are not the key being let go.
+    FormKeyUp(match_, code);
+  }
+  return true;
+}
+
+}  // namespace kavarin

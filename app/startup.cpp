@@ -1,0 +1,88 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/dialogs/about_dialog.h"
+#include "app/dialogs/app_icon.h"
+#include "app/dialogs/how_to_play_dialog.h"
+#include "app/main_window.h"
+#include "app/sound/sdl_cue_player.h"
+
+namespace kavarin {
+namespace {
+
+void PrintLine(const std::string& line) {
+  std::fputs(("kavarin: " + line + "\n").c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type != QtFatalMsg) return;
+  if (message.contains("platform plugin")) {
+    const QByteArray display = qgetenv("DISPLAY");
+    PrintLine("could not open a display" +
+              (display.isEmpty() ? std::string() : " (DISPLAY=" + display.toStdString() + ")"));
+    std::_Exit(1);
+  }
+  // Anything else fatal: one line, then the toolkit aborts as it always does.
+  PrintLine(message.section('\n', 0, 0).toStdString());
+}
+
+std::string_view Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string_view(value) : std::string_view();
+}
+
+}  // namespace
+
+std::optional<std::string> MissingDisplay(std::string_view platform, std::string_view display,
+                                          std::string_view waylandDisplay) {
+  // The platform may be a list of choices tried in order, each with ":options".
+  bool onlyX11 = true;
+  size_t begin = 0;
+  while (begin <= platform.size() && !platform.empty()) {
+    const size_t end = std::min(platform.find(';', begin), platform.size());
+    const std::string_view choice = platform.substr(begin, end - begin);
+    const std::string_view name = choice.substr(0, choice.find(':'));
+    if (!name.empty() && name != "xcb") onlyX11 = false;
+    begin = end + 1;
+  }
+  if (!display.empty()) return std::nullopt;
+  if (platform.empty() && !waylandDisplay.empty()) return std::nullopt;
+  if (!onlyX11) return std::nullopt;
+  return "DISPLAY is not set";
+}
+
+void InstallQuietMessages() {
+  qInstallMessageHandler(QuietHandler);
+}
+
+int RunKavarin(int argc, char** argv) {
+  InstallQuietMessages();
+  if (auto why = MissingDisplay(Env("QT_QPA_PLATFORM"), Env("DISPLAY"), Env("WAYLAND_DISPLAY"))) {
+    PrintLine("could not open a display (" + *why + ")");
+    return 1;
+  }
+
+  // Start-up runs in this order: the application (with its sound), its title, the main
+  // window, then both dialogs hidden, and finally the main window is shown.
+  QApplication app(argc, argv);
+  SdlCuePlayer cues(
+      SdlCuePlayer::DefaultFolders(QCoreApplication::applicationDirPath().toStdString()));
+  QApplication::setApplicationName("Kavarin");
+  QGuiApplication::setDesktopFileName("kavarin");
+  QApplication::setWindowIcon(AppIcon());
+
+  TForm1 form1(cues);
+  TForm2 form2(&form1);
+  TForm3 form3(&form1);
+  form1.SetDialogs(&form2, &form3);
+
+  form1.show();
+  return QApplication::exec();
+}
+
+}  // namespace kavarin
