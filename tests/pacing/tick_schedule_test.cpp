@@ -42,14 +42,26 @@ class Harness : public PlayTimers {
   }
 
   // An event loop that wakes when the next tick is due, `late` after it, or (ms_timer) at the
-  // next whole millisecond as a millisecond timer would. Returns the most ticks one wake-up ran.
+  // next whole millisecond as a millisecond timer would; it also looks in just before each due
+  // time. Returns the most ticks one wake-up ran.
   int LoopUntil(Time end, Time late = 0ns, bool ms_timer = false) {
     int most = 0;
     while (auto due = schedule.NextDue()) {
+      if (*due > end) break;
+      // Not a nanosecond early, however long the game has run.
+      if (RunAt(*due - 1ns) != 0) {
+        ADD_FAILURE() << "a tick ran before its due time " << due->count() << " ns";
+        break;
+      }
       Time wake = *due + late;
       if (ms_timer) wake = std::chrono::ceil<std::chrono::milliseconds>(wake);
       if (wake > end) break;
-      most = std::max(most, RunAt(wake));
+      const int ran = RunAt(wake);
+      if (ran == 0) {
+        ADD_FAILURE() << "woken at the due time " << due->count() << " ns, but nothing was due";
+        break;
+      }
+      most = std::max(most, ran);
     }
     now = end;
     return most;
