@@ -31,7 +31,8 @@ bool WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     out.close();
     if (!out) {
       std::cerr << "kavarin-soundgen: cannot write '" << partial.string() << "'\n";
-      fs::remove(partial);
+      std::error_code ignored;
+      fs::remove(partial, ignored);
       return false;
     }
   }

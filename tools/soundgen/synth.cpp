@@ -85,10 +85,14 @@ void BlockDc(Signal& s) {
   for (double& x : s) x = hp(x);
 }
 
-// Adds the odd harmonics of a square wave that stay below 18 kHz, so the fast sweep does not alias.
+// Adds the odd harmonics of a square wave below 18 kHz, so the fast sweep does not alias. Each one
+// fades in over the 3 kHz below that limit: switched on at once, it would click as the sweep falls.
 double BandLimitedSquare(double phase, double hz) {
   double sum = 0.0;
-  for (int k = 1; k <= 9 && k * hz < 18000.0; k += 2) sum += std::sin(k * phase) / k;
+  for (int k = 1; k <= 9; k += 2) {
+    const double fade = std::clamp((18000.0 - k * hz) / 3000.0, 0.0, 1.0);
+    sum += fade * std::sin(k * phase) / k;
+  }
   return sum;
 }
 
