@@ -36,7 +36,7 @@ TForm1::TForm1(CuePlayer& cues, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-  qApp->removeEventFilter(this);
+  if (qApp) qApp->removeEventFilter(this);
 }
 
 void TForm1::SetDialogs(QDialog* form2, QDialog* form3) {
