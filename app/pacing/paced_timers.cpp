@@ -32,9 +32,14 @@ int32_t PacedTimers::Interval(TimerId timer) const {
 void PacedTimers::Wake() {
   if (waking_) return;
   waking_ = true;
+  struct Done {
+    PacedTimers& self;
+    ~Done() {
+      self.waking_ = false;
+      self.Rearm();
+    }
+  } done{*this};
   schedule_.RunDue(Now(), tick_);
-  waking_ = false;
-  Rearm();
 }
 
 void PacedTimers::Rearm() {
