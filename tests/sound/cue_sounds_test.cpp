@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -36,32 +35,24 @@ uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes) {
   return v;
 }
 
-// Reads a RIFF WAVE file: the fmt chunk and the 16-bit samples of the data chunk.
+// Reads a plain WAV file: RIFF header, a 16-byte fmt chunk, then the data chunk.
 Wav ReadWav(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), {}};
   Wav wav;
-  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 ||
-      std::memcmp(b.data() + 8, "WAVE", 4) != 0) {
-    ADD_FAILURE() << path << " is not a RIFF WAVE file";
+  const auto tag = [&b](size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); };
+  if (b.size() < 44 || tag(0) != "RIFF" || tag(8) != "WAVE" || tag(12) != "fmt " ||
+      Le(b, 16, 4) != 16 || tag(36) != "data" || Le(b, 4, 4) + 8 != b.size() ||
+      Le(b, 40, 4) + 44 != b.size()) {
+    ADD_FAILURE() << path << " is not a plain WAV file";
     return wav;
   }
-  for (size_t at = 12; at + 8 <= b.size();) {
-    const std::string tag(b.begin() + at, b.begin() + at + 4);
-    const uint32_t size = Le(b, at + 4, 4);
-    const size_t body = at + 8;
-    if (tag == "fmt ") {
-      wav.format = static_cast<uint16_t>(Le(b, body, 2));
-      wav.channels = static_cast<uint16_t>(Le(b, body + 2, 2));
-      wav.rate = Le(b, body + 4, 4);
-      wav.bits = static_cast<uint16_t>(Le(b, body + 14, 2));
-    } else if (tag == "data") {
-      EXPECT_LE(body + size, b.size()) << path << ": data chunk runs past the end";
-      for (size_t i = body; i + 1 < std::min<size_t>(body + size, b.size()); i += 2) {
-        wav.samples.push_back(static_cast<int16_t>(Le(b, i, 2)) / 32768.0);
-      }
-    }
-    at = body + size + (size & 1);
+  wav.format = static_cast<uint16_t>(Le(b, 20, 2));
+  wav.channels = static_cast<uint16_t>(Le(b, 22, 2));
+  wav.rate = Le(b, 24, 4);
+  wav.bits = static_cast<uint16_t>(Le(b, 34, 2));
+  for (size_t i = 44; i + 1 < b.size(); i += 2) {
+    wav.samples.push_back(static_cast<int16_t>(Le(b, i, 2)) / 32768.0);
   }
   return wav;
 }

@@ -8,9 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
-
-#include "render/cue_player.h"
 
 namespace kavarin {
 namespace {
@@ -39,7 +36,20 @@ class ScratchFolder {
   fs::path path_;
 };
 
-// Everything the player prints to either stream while `run` runs.
+// Sets SDL's audio driver for one scope and puts the old one back.
+class AudioDriver {
+ public:
+  explicit AudioDriver(const char* name) {
+    if (const char* old = std::getenv("SDL_AUDIODRIVER")) old_ = old;
+    setenv("SDL_AUDIODRIVER", name, 1);
+  }
+  ~AudioDriver() { setenv("SDL_AUDIODRIVER", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
+
+// Everything printed to either stream while `run` runs.
 template <typename Run>
 std::string Printed(Run run) {
   ::testing::internal::CaptureStdout();
@@ -60,74 +70,43 @@ TEST(SdlCuePlayer, NewestCueCutsOffThePlayingOne) {
   player.PlayCue(CueShuku);
   EXPECT_EQ(Mix_Playing(0), 1);
   EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueShuku));
-
   player.PlayCue(CueHassha);
-  EXPECT_EQ(Mix_Playing(-1), 1);  // one sound at a time
   EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueHassha));
-
   player.PlayCue(CueHakai);
   EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueHakai));
-  EXPECT_EQ(Mix_Playing(-1), 1);
-}
+  EXPECT_EQ(Mix_Playing(-1), 1);  // one sound at a time
 
-TEST(SdlCuePlayer, UnknownNamesAreSilentAndLeaveThePlayingCue) {
-  SdlCuePlayer player({Generated});
-  ASSERT_TRUE(player.AudioOpen());
-  EXPECT_EQ(player.Chunk("HASSHA"), nullptr);
-
-  player.PlayCue(CueChou);
+  // A name that is no cue is silence; it does not cut off the one playing.
   for (const char* name : {"", "HASSHA", "hassha.wav", "bakuhatsu"}) player.PlayCue(name);
-  EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueChou));
+  EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueHakai));
   EXPECT_EQ(Mix_Playing(0), 1);
 }
 
 TEST(SdlCuePlayer, MissingOrBrokenFilesAreSilentAndQuiet) {
-  ScratchFolder only_hassha;
-  fs::copy_file(Generated / "hassha.wav", only_hassha.path() / "hassha.wav");
-  std::ofstream(only_hassha.path() / "chou.wav") << "RIFF, but not really";
-  fs::create_directory(only_hassha.path() / "hakai.wav");  // a folder of that name
-
-  const std::string printed = Printed([&] {
-    SdlCuePlayer player({only_hassha.path(), "/nonexistent/kavarin"});
-    ASSERT_TRUE(player.AudioOpen());
-    EXPECT_NE(player.Chunk(CueHassha), nullptr);
-    for (auto name : {CueShuku, CueChou, CueHakai}) {
-      EXPECT_EQ(player.Chunk(name), nullptr) << name;
-      player.PlayCue(name);
-      EXPECT_EQ(Mix_Playing(-1), 0) << name;
-    }
-    player.PlayCue(CueHassha);
-    EXPECT_EQ(Mix_Playing(0), 1);
-  });
-  EXPECT_EQ(printed, "");
-}
-
-TEST(SdlCuePlayer, EachCueComesFromTheFirstFolderThatHasAUsableFile) {
   ScratchFolder first;
-  std::ofstream(first.path() / "chou.wav") << "not a sound";
+  std::ofstream(first.path() / "chou.wav") << "RIFF, but not really";
+  fs::create_directory(first.path() / "hakai.wav");                     // a folder of that name
   fs::copy_file(Generated / "hassha.wav", first.path() / "shuku.wav");  // stands in for shuku
 
+  const std::string printed = Printed([&] {
+    SdlCuePlayer alone({first.path(), "/nonexistent/kavarin"});
+    ASSERT_TRUE(alone.AudioOpen());
+    EXPECT_NE(alone.Chunk(CueShuku), nullptr);
+    for (auto name : {CueHassha, CueChou, CueHakai}) {
+      EXPECT_EQ(alone.Chunk(name), nullptr) << name;
+      alone.PlayCue(name);
+      EXPECT_EQ(Mix_Playing(-1), 0) << name;
+    }
+  });
+  EXPECT_EQ(printed, "");
+
+  // With a good folder behind it, each cue comes from the first folder with a usable file.
   SdlCuePlayer player({first.path(), Generated});
-  ASSERT_TRUE(player.AudioOpen());
-  // The broken chou gives way to the next folder's; shuku is taken from the first folder.
   ASSERT_NE(player.Chunk(CueChou), nullptr);
-  ASSERT_NE(player.Chunk(CueShuku), nullptr);
+  ASSERT_NE(player.Chunk(CueHakai), nullptr);
   EXPECT_EQ(player.Chunk(CueShuku)->alen, player.Chunk(CueHassha)->alen);
   EXPECT_GT(player.Chunk(CueChou)->alen, player.Chunk(CueHassha)->alen);
 }
-
-// Sets SDL's audio driver for one test and puts the old one back.
-class AudioDriver {
- public:
-  explicit AudioDriver(const char* name) {
-    if (const char* old = std::getenv("SDL_AUDIODRIVER")) old_ = old;
-    setenv("SDL_AUDIODRIVER", name, 1);
-  }
-  ~AudioDriver() { setenv("SDL_AUDIODRIVER", old_.c_str(), 1); }
-
- private:
-  std::string old_;
-};
 
 TEST(SdlCuePlayer, WithoutAnAudioDeviceEveryCueIsSilentAndQuiet) {
   AudioDriver none("no-such-driver");
@@ -164,10 +143,8 @@ TEST(SdlCuePlayer, LooksBesideTheGameThenInTheInstalledDataFolders) {
   EXPECT_EQ(folders[0], fs::path("/opt/kv/bin"));
   EXPECT_EQ(folders[1], fs::path("/opt/kv/share/kavarin/sounds"));
   EXPECT_EQ(folders[2], fs::path(KAVARIN_TEST_INSTALLED_SOUND_DIR));
-
   // Run from the configured installation, its data folder is listed once.
-  const auto installed = SdlCuePlayer::DefaultFolders(KAVARIN_TEST_INSTALLED_BIN_DIR);
-  EXPECT_EQ(installed.size(), 2u);
+  EXPECT_EQ(SdlCuePlayer::DefaultFolders(KAVARIN_TEST_INSTALLED_BIN_DIR).size(), 2u);
 }
 
 }  // namespace
