@@ -33,6 +33,8 @@ class Field : public DrawingSurface {
 
  private:
   void Segment(Point from, Point to, uint8_t value);
+  void Walk(int64_t at, int64_t count, int64_t err, int64_t n, int64_t d, int64_t major,
+            int64_t minor, uint8_t value);
 
   std::array<uint8_t, FieldWidth * FieldHeight> pixels_;
   Color pen_ = Color::Black;

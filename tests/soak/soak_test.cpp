@@ -73,8 +73,13 @@ class Soak {
   }
 
   void Check(std::string_view when, int32_t key = -1) {
-    for (const std::string& v : soak::Violations(match_.state, timers_))
-      Fail(std::string(when) + (key >= 0 ? " " + std::to_string(key) : "") + ": " + v);
+    for (const std::string& v : soak::Violations(match_.state, timers_)) {
+      std::ostringstream m;
+      m << when;
+      if (key >= 0) m << " " << key;
+      m << ": " << v;
+      Fail(m.str());
+    }
   }
 
   void Down(int32_t key) {
