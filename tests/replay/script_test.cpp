@@ -81,7 +81,7 @@ TEST(ReplayScript, WholeSupernovaDestroysBothShipsInTheMiddle) {
       "tick\n"
       "trace off\n"
       "state\n"  // 7: the round is scored
-      "tick 1000000000\n"
+      "tick 1000\n"
       "state\n");  // 8: nothing more happens
   ASSERT_EQ(run.status, 0) << run.err;
   const auto s = run.States();
@@ -310,6 +310,18 @@ TEST(ReplayScript, StartWorksFromEveryStateAndContinueKeepsTheScores) {
   EXPECT_EQ(s[1].at("Timer3"), "50");
   EXPECT_EQ(s[2].at("RightScore") + ":" + s[2].at("LeftScore"), "0:0");
   EXPECT_EQ(s[2].at("Timer3"), "50");
+}
+
+TEST(ReplayScript, ABillionFiringsAfterTheScoringTickChangeNothing) {
+  const ReplayRun run = RunScript(std::string("start\n") + SupernovaRound +
+                                  "state\n"
+                                  "tick 1000000000\n"
+                                  "state\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto s = run.States();
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0].at("RightScore") + ":" + s[0].at("LeftScore"), "1:1");
+  EXPECT_EQ(s[1], s[0]);
 }
 
 TEST(ReplayScript, SpaceBeforeTheFirstStartBeginsPlay) {
