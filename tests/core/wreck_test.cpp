@@ -58,7 +58,7 @@ TEST(Wreck, FliesApartOnScheduleAndEndsTheRound26TicksAfterTheHit) {
         if (tick == 0) {
           EXPECT_EQ(rig.s.*f.WreckDX, (WreckOffsets{-1, 13, -2, 12, 8, 16, 9, 18, 14, 16}));
           EXPECT_EQ(rig.s.*f.WreckDY, (WreckOffsets{1, 5, -1, -4, 8, 9, -8, -8, 8, -8}));
-          EXPECT_EQ(log.IndexOf("cue hakai") >= 0, true);
+          EXPECT_GE(log.IndexOf("cue hakai"), 0);
         }
         if (tick == 25) {
           EXPECT_EQ(rig.s.*f.WreckDX, (WreckOffsets{-26, -37, -52, -63, -17, -16, 9, 18, 16, 14}));

@@ -4,6 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "replay_support.h"
 
 namespace kavarin {
@@ -322,6 +329,33 @@ TEST(ReplayScript, ABillionFiringsAfterTheScoringTickChangeNothing) {
   ASSERT_EQ(s.size(), 2u);
   EXPECT_EQ(s[0].at("RightScore") + ":" + s[0].at("LeftScore"), "1:1");
   EXPECT_EQ(s[1], s[0]);
+}
+
+TEST(ReplayScript, ALongRunEndsInTheSameStateAndPictureAsManyShortOnes) {
+  // Both ships held at top speed and the star turning: play that never ends, which a long run
+  // may cut short once it repeats. Runs of 600 firings or fewer are never cut.
+  const std::string dir = ::testing::TempDir();
+  const std::string once = dir + "/kavarin-long-" + std::to_string(getpid()) + ".pgm";
+  const std::string steps = dir + "/kavarin-steps-" + std::to_string(getpid()) + ".pgm";
+  const std::string opening = "start\ndown 221\ndown 88\ndown 83\n";
+  std::string stepped = opening;
+  for (int i = 0; i < 100; ++i) stepped += "tick 600\n";
+  stepped += "tick 7\nstate\nfield " + steps + "\n";
+  const ReplayRun a = RunScript(opening + "tick 60007\nstate\nfield " + once + "\n");
+  const ReplayRun b = RunScript(stepped);
+  ASSERT_EQ(a.status, 0) << a.err;
+  ASSERT_EQ(b.status, 0) << b.err;
+  ASSERT_EQ(a.States().size(), 1u);
+  EXPECT_EQ(a.States()[0], b.States()[0]);
+  EXPECT_EQ(a.States()[0].at("RightSpeed"), "-7");
+  EXPECT_EQ(a.States()[0].at("Timer1"), "50");
+  std::ifstream fa(once, std::ios::binary), fb(steps, std::ios::binary);
+  const std::string pa{std::istreambuf_iterator<char>(fa), std::istreambuf_iterator<char>()};
+  const std::string pb{std::istreambuf_iterator<char>(fb), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(pa.size(), 15u + 400u * 300u);
+  EXPECT_TRUE(pa == pb) << "the two pictures differ";
+  std::remove(once.c_str());
+  std::remove(steps.c_str());
 }
 
 TEST(ReplayScript, SpaceBeforeTheFirstStartBeginsPlay) {
