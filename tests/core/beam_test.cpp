@@ -24,7 +24,7 @@ void FireFrom(Rig& rig, Side side, int32_t y) {
   rig.Down(FireKey(side));
 }
 
-TEST(Beam, FlightFrom180FollowsTheWorkedExampleOnBothSides) {
+TEST(Beam, FlightFrom180BendsTheSameWayOnBothSides) {
   struct Row {
     int tick, rightX, leftX, dy, y;
   };

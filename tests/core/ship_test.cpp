@@ -28,7 +28,7 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
   return a;
 }
 
-TEST(Ship, ThrustFromRestFollowsTheWorkedExampleAndReverses) {
+TEST(Ship, ThrustFromRestBuildsSpeedOnlyAtThresholdsAndReverses) {
   for (Side side : Sides) {
     Rig rig;
     const SideFields& f = FieldsOf[side];

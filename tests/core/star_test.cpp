@@ -22,7 +22,7 @@ std::vector<Point> Outline(int32_t index, int32_t num, int32_t den) {
   return {o.begin(), o.end()};
 }
 
-TEST(Star, OutlineAtIndex1MatchesTheWorkedExamples) {
+TEST(Star, OutlineAtIndex1AtCalmSpeckAndBlastScales) {
   EXPECT_THAT(Outline(1, 20, 20), ElementsAreArray(Pts({{200, 209},
                                                         {242, 188},
                                                         {259, 150},
