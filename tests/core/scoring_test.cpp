@@ -131,6 +131,23 @@ TEST(Scoring, DoubleKillAtTwoAllEndsTheGameThreeAll) {
   EXPECT_TRUE(rig.Running());
 }
 
+TEST(Scoring, ABlastKillAndABeamHitInOneTickBothCount) {
+  Rig rig;
+  rig.StartMatch();
+  rig.s.StarMode = 2;  // in the middle of the blast
+  rig.s.StarANum = rig.s.StarBNum = 35;
+  rig.s.StarADen = rig.s.StarBDen = 10;
+  rig.s.StarAAfterglow = rig.s.StarBAfterglow = 10;
+  rig.s.RightY = 150;  // in the blast
+  rig.s.LeftY = 280;   // spared by the blast, but a beam is on its way
+  BeamAbout(rig, Side::Left);
+  rig.Fire();
+  EXPECT_EQ(rig.s.Casualty, 3);
+  EXPECT_EQ(rig.Fire(100), 26) << "both wrecks end in the same tick";
+  EXPECT_EQ(rig.s.RightScore, 1);
+  EXPECT_EQ(rig.s.LeftScore, 1);
+}
+
 TEST(Scoring, TheSurvivorCannotBeDestroyedWhileTheWreckFlies) {
   // By a beam: once the right ship is down, the right ship's beams on target do nothing.
   Rig rig;
