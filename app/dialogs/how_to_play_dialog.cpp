@@ -7,7 +7,7 @@
 
 namespace {
 
-struct LabelSpec {
+struct LabelLine {
   const char* name;
   int left;
   int top;
@@ -16,7 +16,7 @@ struct LabelSpec {
 };
 
 // Top to bottom as the player reads them: the rules, then the two players' keys.
-constexpr LabelSpec kLabels[] = {
+constexpr LabelLine kLabels[] = {
     {"Label1", 96, 8, "遊び方", 19},
     {"Label2", 16, 40, "２人対戦専用のシューティングゲームです。", 0},
     {"Label13", 16, 56, "撃ち合って相手の宇宙船を破壊してください。", 0},
@@ -48,9 +48,9 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent, DialogBorderFlags()) {
   setFont(DialogFont(12));
   setFixedSize(256, 349);
   move(436, 22);
-  for (const LabelSpec& spec : kLabels) {
-    PlaceLabel(this, spec.name, spec.left, spec.top, QString::fromUtf8(spec.caption),
-               spec.heading_pixel_size);
+  for (const LabelLine& label : kLabels) {
+    PlaceLabel(this, label.name, label.left, label.top, QString::fromUtf8(label.caption),
+               label.heading_pixel_size);
   }
 }
 
