@@ -1,21 +1,35 @@
-# Installs the game like a desktop program and packs it as a .deb.
+# Installs the game like a desktop program and packs it as a .deb:
+#   bin/kavarin                                   the game
+#   share/kavarin/sounds/*.wav                    its cue sounds (installed by tools/soundgen)
+#   share/applications/kavarin.desktop            the menu entry
+#   share/icons/hicolor/32x32/apps/kavarin.png    the icon (kavarin.xpm where no PNG is built)
 include(GNUInstallDirs)
 
 if(TARGET kavarin)
   install(TARGETS kavarin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/app/data/kavarin.desktop
+  install(FILES ${PROJECT_SOURCE_DIR}/app/data/kavarin.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  set(kavarin_icon_dir ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+  if(TARGET kavarin_icon_png AND KAVARIN_ICON_PNG)
+    install(FILES ${KAVARIN_ICON_PNG} DESTINATION ${kavarin_icon_dir})
+  elseif(EXISTS ${PROJECT_SOURCE_DIR}/app/dialogs/kavarin.xpm)
+    install(FILES ${PROJECT_SOURCE_DIR}/app/dialogs/kavarin.xpm DESTINATION ${kavarin_icon_dir})
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME kavarin)
 set(CPACK_PACKAGE_VENDOR "Kavarin developers")
 set(CPACK_PACKAGE_CONTACT "Kavarin developers <kavarin@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Two-player line-drawn duel on one keyboard")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Two ships at the edges of a black field fire beams across a rotating star that bends them;\nthe charged star can be set off as a supernova. First to 3 points wins.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6, libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins (>= 6.4), libsdl2-2.0-0 (>= 2.26), libsdl2-mixer-2.0-0 (>= 2.6), fonts-ipafont-gothic")
+# The libraries the game links come from dpkg-shlibdeps. Added by hand: what is loaded at run time
+# rather than linked (Qt's platform plugins) and the font the dialogs are set in.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins (>= 6.4), fonts-ipafont-gothic")
 include(CPack)
