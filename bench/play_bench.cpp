@@ -232,8 +232,8 @@ int Run(int argc, char** argv) {
   const double cpu = (cpuEnd - cpuStart) / played * 100.0;
 
   std::printf(
-      "Play on the offscreen platform: %.1f s, %zu ticks in %lld wake-ups, round ended by "
-      "the supernova (score %d : %d)\n",
+      "Play on the offscreen platform: %.1f s, %zu ticks in %lld wake-ups, round ended "
+      "with the score %d : %d\n",
       played, late.size(), static_cast<long long>(watch.Wakes()), form.Game().state.LeftScore,
       form.Game().state.RightScore);
   std::printf("  mean tick interval:        %8.3f ms  (target 16.667 +- 0.1: %s)\n", mean,
