@@ -17,6 +17,16 @@ if(TARGET kavarin)
   endif()
 endif()
 
+# The test run installs into a scratch prefix and checks what lands there.
+if(TARGET kavarin AND KAVARIN_BUILD_TESTS)
+  find_program(KAVARIN_DESKTOP_VALIDATE desktop-file-validate)
+  add_test(NAME install.layout
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+                   -DPREFIX=${PROJECT_BINARY_DIR}/install-check
+                   -DDESKTOP_VALIDATE=${KAVARIN_DESKTOP_VALIDATE}
+                   -P ${CMAKE_CURRENT_LIST_DIR}/install_check.cmake)
+endif()
+
 set(CPACK_PACKAGE_NAME kavarin)
 set(CPACK_PACKAGE_VENDOR "Kavarin developers")
 set(CPACK_PACKAGE_CONTACT "Kavarin developers <kavarin@localhost>")
