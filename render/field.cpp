@@ -109,8 +109,11 @@ void Field::Segment(Point from, Point to, uint8_t value) {
   const int64_t minor = minor0 + minorStep * m;
   const int64_t x = xMajor ? major : minor;
   const int64_t y = xMajor ? minor : major;
-  Walk(y * FieldWidth + x, last - first, 2 * d - n + 2 * d * first - 2 * n * m, n, d,
-       xMajor ? stepX : stepY * FieldWidth, xMajor ? stepY * FieldWidth : stepX, value);
+  // The error term is small, but its parts overflow 64 bits for lines spanning the whole range.
+  const auto err =
+      static_cast<int64_t>(__int128{2} * d - n + __int128{2} * d * first - __int128{2} * n * m);
+  Walk(y * FieldWidth + x, last - first, err, n, d, xMajor ? stepX : stepY * FieldWidth,
+       xMajor ? stepY * FieldWidth : stepX, value);
 }
 
 // Paints `count` pixels from index `at`, stepping `major` every time and `minor` whenever the

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 
 #include "render/field.h"
 
@@ -55,6 +56,22 @@ TEST(Field, ClearBlackensEveryPixelAndLeavesTheBlackPen) {
   field.ClearField();
   EXPECT_EQ(CountWhite(field), 0);
   EXPECT_EQ(field.PenColor(), Color::Black);
+}
+
+TEST(Field, LinesAcrossTheWholeCoordinateRangeClipToTheirVisiblePart) {
+  Field field;
+  field.SetPenColor(Color::White);
+  constexpr int32_t Lo = INT32_MIN;
+  constexpr int32_t Hi = INT32_MAX;
+  const std::array<Point, 2> diagonal = {{{Lo, Lo}, {Hi, Hi}}};
+  field.Polyline(diagonal);
+  EXPECT_EQ(CountWhite(field), 300);  // exactly (k, k) for every row of the field
+  for (int32_t k = 0; k < FieldHeight; ++k) EXPECT_TRUE(field.IsWhite(k, k)) << k;
+  field.ClearField();
+  field.SetPenColor(Color::White);
+  const std::array<Point, 2> across = {{{Lo, 150}, {Hi, 150}}};
+  field.Polyline(across);
+  EXPECT_EQ(CountWhite(field), FieldWidth);
 }
 
 }  // namespace
