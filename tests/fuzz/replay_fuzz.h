@@ -8,7 +8,7 @@
 namespace kavarin::fuzz {
 
 // Ticks one fuzz input may run. A traced tick prints every drawing call, so it is dear.
-constexpr int64_t TickBudget = 100000;
+constexpr int64_t TickBudget = 20000;
 // What an untraced `tick N` is charged at most: the tool runs at most a few of the game's
 // 600-tick cycles before it shortens the rest.
 constexpr int64_t UntracedTickCost = 2000;
