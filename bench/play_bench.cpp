@@ -21,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
@@ -139,16 +140,29 @@ class Stopwatch : public QObject {
   std::vector<double> times_;
 };
 
+std::string MainThreadStatus() {
+  return "/proc/self/task/" + std::to_string(gettid()) + "/status";
+}
+
+long VoluntarySwitches(const std::string& status) {
+  const long n = ProcNumber(status, "voluntary_ctxt_switches:");
+  if (n < 0) {
+    std::fprintf(stderr, "kavarin-bench-play: cannot read %s\n", status.c_str());
+    std::exit(1);
+  }
+  return n;
+}
+
 // Counts the main thread's wake-ups (voluntary context switches) while the event loop waits for
 // `seconds`, watched from another thread so that the count itself wakes nothing.
 long MainThreadWakeups(int seconds) {
-  const std::string status = "/proc/self/task/" + std::to_string(gettid()) + "/status";
+  const std::string status = MainThreadStatus();
   std::atomic<long> woke{-1};
   std::thread watcher([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the loop settle
-    const long before = ProcNumber(status, "voluntary_ctxt_switches:");
+    const long before = VoluntarySwitches(status);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    woke = ProcNumber(status, "voluntary_ctxt_switches:") - before;
+    woke = VoluntarySwitches(status) - before;
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   });
   QCoreApplication::exec();
@@ -195,17 +209,21 @@ int Run(int argc, char** argv) {
   });
   double cpuStart = 0;
   double cpuEnd = 0;
+  long switchesStart = 0;
+  long switchesEnd = 0;
   Clock::time_point playEnd;
   QTimer endWatch;
   QObject::connect(&endWatch, &QTimer::timeout, [&] {
     if (!AllStopped(form.Timers())) return;
     cpuEnd = CpuSeconds();
+    switchesEnd = VoluntarySwitches(MainThreadStatus());
     playEnd = Clock::now();
     endWatch.stop();
     QCoreApplication::quit();
   });
   QTimer::singleShot(0, [&] {
     cpuStart = CpuSeconds();
+    switchesStart = VoluntarySwitches(MainThreadStatus());
     watch.StartPlay();
     players.start(667);
     endWatch.start(250);
@@ -243,6 +261,8 @@ int Run(int argc, char** argv) {
       p99, p99 <= 2.0 ? "met" : "MISSED", worst);
   std::printf("  CPU time per s of play:    %8.2f %% of a core  (target <= 2 %%: %s)\n", cpu,
               cpu <= 2.0 ? "met" : "MISSED");
+  std::printf("  main-thread wake-ups:       %8.1f /s while playing\n",
+              static_cast<double>(switchesEnd - switchesStart) / played);
   std::printf(
       "  main-thread wake-ups while stopped: %.2f/s before the first Start, %.2f/s after "
       "the round  (target 0: %s)\n",
