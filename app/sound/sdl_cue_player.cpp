@@ -49,6 +49,9 @@ bool Readable(const fs::path& file) {
 SdlCuePlayer::SdlCuePlayer(std::vector<fs::path> folders) {
   SDL_LogSetOutputFunction(DiscardSdlLog, nullptr);
   SilenceAlsa();
+  // SDL would turn SIGINT and SIGTERM into quit events that nobody reads under Qt's event loop,
+  // and the game could then not be stopped from outside.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   if (Mix_OpenAudio(Frequency, AUDIO_S16SYS, 2, BufferFrames) != 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +82,16 @@ TEST(SdlCuePlayer, NewestCueCutsOffThePlayingOne) {
   for (const char* name : {"", "HASSHA", "hassha.wav", "bakuhatsu"}) player.PlayCue(name);
   EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueHakai));
   EXPECT_EQ(Mix_Playing(0), 1);
+}
+
+TEST(SdlCuePlayer, LeavesTheTerminationSignalsToTheProgram) {
+  SdlCuePlayer player({Generated});
+  ASSERT_TRUE(player.AudioOpen());
+  for (int signal : {SIGINT, SIGTERM}) {
+    struct sigaction action {};
+    ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
+    EXPECT_EQ(action.sa_handler, SIG_DFL) << signal;
+  }
 }
 
 TEST(SdlCuePlayer, MissingOrBrokenFilesAreSilentAndQuiet) {
