@@ -27,19 +27,6 @@ namespace kavarin::fuzz {
 
 namespace {
 
-// Splits on spaces and tabs, as the tool does.
-std::vector<std::string_view> Words(std::string_view line) {
-  std::vector<std::string_view> words;
-  size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const size_t begin = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > begin) words.push_back(line.substr(begin, i - begin));
-  }
-  return words;
-}
-
 // The value of a tick count the tool would accept, or -1 when it would refuse it (the tool then
 // stops with a message, which costs nothing).
 int64_t AcceptedCount(std::string_view word) {
@@ -97,7 +84,7 @@ std::string Tame(std::string_view script) {
     const std::string_view line = script.substr(pos, end - pos);
     pos = end + 1;
 
-    std::vector<std::string_view> words = Words(line);
+    std::vector<std::string_view> words = SplitWords(line);
     std::string replaced;
     if (words.size() == 2 && words[0] == "trace") {
       if (words[1] == "on") traced = true;

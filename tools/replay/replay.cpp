@@ -138,18 +138,6 @@ std::string Shown(std::string_view word) {
   return shown + "'";
 }
 
-std::vector<std::string_view> SplitWords(std::string_view line) {
-  std::vector<std::string_view> words;
-  size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const size_t begin = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > begin) words.push_back(line.substr(begin, i - begin));
-  }
-  return words;
-}
-
 struct LineError {
   std::string what;
 };
@@ -310,6 +298,18 @@ class Replay {
 };
 
 }  // namespace
+
+std::vector<std::string_view> SplitWords(std::string_view line) {
+  std::vector<std::string_view> words;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const size_t begin = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i > begin) words.push_back(line.substr(begin, i - begin));
+  }
+  return words;
+}
 
 int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
   Replay replay(out);
