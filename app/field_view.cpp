@@ -5,7 +5,7 @@
 
 namespace kavarin {
 
-FieldView::FieldView(QWidget* parent) : QWidget(parent) {
+FieldView::FieldView(const Field& field, QWidget* parent) : QWidget(parent), field_(field) {
   setObjectName("Field");
   setFixedSize(FieldWidth, FieldHeight);
   // Every paint covers the whole widget with the field's pixels.
@@ -14,18 +14,7 @@ FieldView::FieldView(QWidget* parent) : QWidget(parent) {
   SetBackgroundColor(Color::Black);
 }
 
-void FieldView::Polyline(std::span<const Point> points) {
-  field_.Polyline(points);
-  dirty_ = true;
-}
-
-void FieldView::ClearField() {
-  field_.ClearField();
-  dirty_ = true;
-}
-
 void FieldView::SetBackgroundColor(Color color) {
-  field_.SetBackgroundColor(color);
   QPalette p = palette();
   p.setColor(QPalette::Window, QColor::fromRgb(static_cast<QRgb>(color)));
   setPalette(p);

@@ -6,21 +6,21 @@
 
 namespace kavarin {
 
-// The play field on screen: the game draws into the pixels of a Field, and this widget shows
-// them. Because the widget paints from those pixels, the picture (the scoreboard too) survives
+// The play field on screen. It shows the pixels of the simulation's field, which the game draws
+// into; because the widget paints from those pixels, the picture (the scoreboard too) survives
 // the window being covered, minimised and restored.
-class FieldView : public QWidget, public DrawingSurface {
+class FieldView : public QWidget {
   Q_OBJECT
 
  public:
-  explicit FieldView(QWidget* parent = nullptr);
+  explicit FieldView(const Field& field, QWidget* parent = nullptr);
 
-  void SetPenColor(Color color) override { field_.SetPenColor(color); }
-  void Polyline(std::span<const Point> points) override;
-  void ClearField() override;
-  void SetBackgroundColor(Color color) override;
-  void SetClientSize(int32_t width, int32_t height) override;
+  // The window colour behind the field, and the client size Start puts back.
+  void SetBackgroundColor(Color color);
+  void SetClientSize(int32_t width, int32_t height);
 
+  // Something was drawn; Flush shows it.
+  void Changed() { dirty_ = true; }
   // Schedules one repaint if anything was drawn since the last one.
   void Flush();
 
@@ -30,7 +30,7 @@ class FieldView : public QWidget, public DrawingSurface {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  Field field_;
+  const Field& field_;
   bool dirty_ = false;
 };
 

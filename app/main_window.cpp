@@ -17,9 +17,10 @@ namespace kavarin {
 
 TForm1::TForm1(CuePlayer& cues, QWidget* parent)
     : QMainWindow(parent),
-      field_(new FieldView(this)),
+      cues_(cues),
+      field_(new FieldView(sim_.field, this)),
       timers_([this] { Tick(); }),
-      match_{.state = {}, .surface = *field_, .cues = cues, .timers = timers_} {
+      match_(sim_, *this) {
   setObjectName("Form1");
   setWindowTitle("Kavarin");
   // A single fixed border: close and minimise, never maximise or resize.
@@ -93,6 +94,30 @@ void TForm1::About1Click() {
 void TForm1::Tick() {
   Timer2Timer(match_);
   field_->Flush();
+}
+
+void TForm1::PolylineDrawn(Color, std::span<const Point>) {
+  field_->Changed();
+}
+
+void TForm1::FieldCleared() {
+  field_->Changed();
+}
+
+void TForm1::CuePlayed(std::string_view name) {
+  cues_.PlayCue(name);
+}
+
+void TForm1::IntervalSet(TimerId timer, int32_t interval) {
+  timers_.SetInterval(timer, interval);
+}
+
+void TForm1::WindowColorSet(Color color) {
+  field_->SetBackgroundColor(color);
+}
+
+void TForm1::ClientSizeSet(int32_t width, int32_t height) {
+  field_->SetClientSize(width, height);
 }
 
 bool TForm1::OwnsKeyEvent(QObject* watched) const {

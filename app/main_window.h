@@ -5,7 +5,10 @@
 
 #include "app/field_view.h"
 #include "app/pacing/paced_timers.h"
+#include "app/sound/cue_player.h"
 #include "match/match.h"
+#include "match/observer.h"
+#include "match/simulation.h"
 
 class QAction;
 class QDialog;
@@ -13,9 +16,10 @@ class QMenu;
 
 namespace kavarin {
 
-// The main window: the play field below the game's menu. It owns the match and drives it from
-// the paced timers, the keyboard and the menu.
-class TForm1 : public QMainWindow {
+// The main window: the play field below the game's menu. It holds the simulation and drives it
+// from the paced timers, the keyboard and the menu, and it watches it: what the game draws goes
+// to the field view, its cues to the sound player, its intervals to the paced timers.
+class TForm1 : public QMainWindow, private Observer {
   Q_OBJECT
 
  public:
@@ -35,8 +39,10 @@ class TForm1 : public QMainWindow {
   void Tick();
 
   Match& Game() { return match_; }
+  const Simulation& Sim() const { return sim_; }
   FieldView& View() { return *field_; }
-  const PlayTimers& Timers() const { return timers_; }
+  const TimerIntervals& Timers() const { return sim_.timers; }
+  const PacedTimers& Pacer() const { return timers_; }
 
  protected:
   // Key preview: the window's key handlers see every key pressed while it is active, before
@@ -47,6 +53,16 @@ class TForm1 : public QMainWindow {
   void BuildMenu();
   bool OwnsKeyEvent(QObject* watched) const;
 
+  // What the game shows the platform.
+  void PolylineDrawn(Color pen, std::span<const Point> points) override;
+  void FieldCleared() override;
+  void CuePlayed(std::string_view name) override;
+  void IntervalSet(TimerId timer, int32_t interval) override;
+  void WindowColorSet(Color color) override;
+  void ClientSizeSet(int32_t width, int32_t height) override;
+
+  Simulation sim_;
+  CuePlayer& cues_;
   FieldView* field_;
   PacedTimers timers_;
   Match match_;

@@ -33,14 +33,14 @@ void BM_Tick(benchmark::State& st) {
   const Scene scene = Scenes[st.range(0)];
   Bench b;
   Enter(b, scene);
-  const MatchState before = b.match.state;
+  const MatchState before = b.sim.state;
   for (auto _ : st) {
-    b.match.state = before;
+    b.sim.state = before;
     Timer2Timer(b.match);
-    benchmark::DoNotOptimize(b.field.Pixels());
+    benchmark::DoNotOptimize(b.sim.field.Pixels());
     benchmark::ClobberMemory();
   }
-  const std::vector<RecordedPolyline> drawn = RecordTick(scene);
+  const std::vector<DrawnPolyline> drawn = RecordTick(scene);
   st.SetLabel(std::string(SceneName(scene)) + ": " + std::to_string(drawn.size()) + " polylines, " +
               std::to_string(CountPixels(drawn)) + " pixels");
 }
@@ -66,19 +66,19 @@ void BM_ClearField(benchmark::State& st) {
 BENCHMARK(BM_ClearField)->Repetitions(9)->ReportAggregatesOnly(true);
 
 // The polylines of one calm tick and one blast tick, in their colours: black erases, then white.
-std::vector<RecordedPolyline> TickPolylines() {
-  std::vector<RecordedPolyline> all = RecordTick(Scene::CalmBothBeams);
-  for (RecordedPolyline& p : RecordTick(Scene::BlastBothBeams)) all.push_back(std::move(p));
+std::vector<DrawnPolyline> TickPolylines() {
+  std::vector<DrawnPolyline> all = RecordTick(Scene::CalmBothBeams);
+  for (DrawnPolyline& p : RecordTick(Scene::BlastBothBeams)) all.push_back(std::move(p));
   return all;
 }
 
 void BM_FieldRaster(benchmark::State& st) {
-  const std::vector<RecordedPolyline> lines = TickPolylines();
+  const std::vector<DrawnPolyline> lines = TickPolylines();
   const long pixels = CountPixels(lines);
   Field field;
   for (auto _ : st) {
-    for (const RecordedPolyline& p : lines) {
-      field.SetPenColor(p.color);
+    for (const DrawnPolyline& p : lines) {
+      field.SetPenColor(p.pen);
       field.Polyline(p.points);
     }
     benchmark::DoNotOptimize(field.Pixels());
@@ -95,10 +95,10 @@ BENCHMARK(BM_FieldRaster)->Repetitions(9)->ReportAggregatesOnly(true);
 // image of the given format.
 void BM_QPainterRaster(benchmark::State& st) {
   const QImage::Format format = static_cast<QImage::Format>(st.range(0));
-  const std::vector<RecordedPolyline> lines = TickPolylines();
+  const std::vector<DrawnPolyline> lines = TickPolylines();
   const long pixels = CountPixels(lines);
   std::vector<std::vector<QPoint>> polylines;
-  for (const RecordedPolyline& p : lines) {
+  for (const DrawnPolyline& p : lines) {
     std::vector<QPoint> q;
     for (const Point& pt : p.points) q.emplace_back(pt.x, pt.y);
     polylines.push_back(std::move(q));
@@ -111,7 +111,7 @@ void BM_QPainterRaster(benchmark::State& st) {
   const QPen black(QColor(0, 0, 0), 1);
   for (auto _ : st) {
     for (size_t i = 0; i < lines.size(); ++i) {
-      painter.setPen(lines[i].color == Color::White ? white : black);
+      painter.setPen(lines[i].pen == Color::White ? white : black);
       painter.drawPolyline(polylines[i].data(), static_cast<int>(polylines[i].size()));
     }
     benchmark::DoNotOptimize(image.constBits());

@@ -66,12 +66,8 @@ double CpuSeconds() {
 class TickCounter {
  public:
   TickCounter() {
-    HeadlessTimers timers;
-    Field field;
-    struct : CuePlayer {
-      void PlayCue(std::string_view) override {}
-    } cues;
-    Match m{MatchState{}, field, cues, timers};
+    Simulation sim;
+    Match m(sim);
     FormCreate(m);
     Start(m);
     for (int t = 0; t < 24; ++t) {
@@ -182,8 +178,7 @@ int Run(int argc, char** argv) {
       QCoreApplication::applicationDirPath().toStdString() + "/../app"));
   TForm1 form(cues);
   form.show();
-  auto* paced = dynamic_cast<const PacedTimers*>(&form.Timers());
-  QTimer* wake = paced ? paced->findChild<QTimer*>() : nullptr;
+  QTimer* wake = form.Pacer().findChild<QTimer*>();
   if (wake == nullptr) {
     std::fprintf(stderr, "kavarin-bench-play: the main window's wake-up timer was not found\n");
     return 1;

@@ -89,34 +89,19 @@ void Enter(Bench& b, Scene scene) {
   }
 }
 
-namespace {
-
-class RecordingField : public Field {
- public:
-  void Polyline(std::span<const Point> points) override {
-    recorded.push_back({PenColor(), {points.begin(), points.end()}});
-    Field::Polyline(points);
-  }
-  std::vector<RecordedPolyline> recorded;
-};
-
-}  // namespace
-
-std::vector<RecordedPolyline> RecordTick(Scene scene) {
+std::vector<DrawnPolyline> RecordTick(Scene scene) {
   Bench b;
   Enter(b, scene);
-  RecordingField field;
-  SilentCues cues;
-  HeadlessTimers timers;
-  Match copy{b.match.state, field, cues, timers};
-  SetIntervals(timers, StartOrder, RunningInterval);
-  Timer2Timer(copy);
-  return field.recorded;
+  Simulation copy = b.sim;
+  RecordingObserver recorder;
+  Match m(copy, recorder);
+  Timer2Timer(m);
+  return recorder.drawn;
 }
 
-long CountPixels(std::span<const RecordedPolyline> polylines) {
+long CountPixels(std::span<const DrawnPolyline> polylines) {
   long pixels = 0;
-  for (const RecordedPolyline& p : polylines) {
+  for (const DrawnPolyline& p : polylines) {
     Field alone;
     alone.SetPenColor(Color::White);
     alone.Polyline(p.points);

@@ -5,22 +5,15 @@
 #include <vector>
 
 #include "match/match.h"
-#include "render/drawing_surface.h"
-#include "render/field.h"
+#include "match/simulation.h"
+#include "tools/observers/recording_observer.h"
 
 namespace kavarin::bench {
 
-class SilentCues : public CuePlayer {
- public:
-  void PlayCue(std::string_view) override {}
-};
-
-// A match on a real field with silent cues and hand-driven timers, as the benchmarks run it.
+// A simulation with no observer, stepped by hand, as the benchmarks run it.
 struct Bench {
-  Field field;
-  SilentCues cues;
-  HeadlessTimers timers;
-  Match match{MatchState{}, field, cues, timers};
+  Simulation sim;
+  Match match{sim};
 };
 
 // The typical moments of play, reached by playing: each leaves `bench.match` just before the
@@ -34,13 +27,9 @@ void Enter(Bench& bench, Scene scene);
 std::string_view SceneName(Scene scene);
 
 // The drawing calls of one tick, kept to be drawn again by a rasteriser.
-struct RecordedPolyline {
-  Color color;
-  std::vector<Point> points;
-};
-std::vector<RecordedPolyline> RecordTick(Scene scene);
+std::vector<DrawnPolyline> RecordTick(Scene scene);
 
 // Pixels a list of polylines paints on the field: what a rasteriser moves per drawing of it.
-long CountPixels(std::span<const RecordedPolyline> polylines);
+long CountPixels(std::span<const DrawnPolyline> polylines);
 
 }  // namespace kavarin::bench

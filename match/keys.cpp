@@ -7,27 +7,30 @@ namespace kavarin {
 // A supernova can be set off once the charge is above this.
 constexpr int32_t SupernovaCharge = 80;
 
+// One event carries one key, so at most one side's test acts on it.
 void FormKeyDown(Match& match, int32_t key) {
   MatchState& s = match.state;
-  if (key == VkOem2) s.RightThrust = 1;
-  if (key == VkOem4) s.RightThrust = -1;
-  if (key == VkOem6) s.RightThrust = -1;
-  if (s.RightBeamState == 0 && key == VkOem1) s.RightBeamState = 1;
-  if (key == VkX) s.LeftThrust = 1;
-  if (key == VkQ) s.LeftThrust = -1;
-  if (key == VkA) s.LeftThrust = -1;
-  if (s.LeftBeamState == 0 && key == VkS) s.LeftBeamState = 1;
-  if (key == VkSpace && s.Charge > SupernovaCharge) s.StarMode = 2;
+  for (Side side : Sides) {
+    const SideFields ship = FieldsOf(s, side);
+    const PlayerKeys& keys = KeysOf[side];
+    if (key == keys.down) ship.Thrust = 1;
+    if (key == keys.up || key == keys.otherUp) ship.Thrust = -1;
+    if (ship.BeamState == BeamIdle && key == keys.fire) ship.BeamState = BeamRequested;
+  }
+  if (key == VkSpace && s.Charge > SupernovaCharge) s.StarMode = StarSupernova;
   if (key == VkSpace && s.RightScore < WinningScore && s.LeftScore < WinningScore &&
-      AllStopped(match.timers)) {
+      !match.Running()) {
     Continue(match);
   }
 }
 
+// Letting go of any of a side's movement keys stops its thrust, even if another is still held.
 void FormKeyUp(Match& match, int32_t key) {
-  MatchState& s = match.state;
-  if (key == VkX || key == VkA || key == VkQ) s.LeftThrust = 0;
-  if (key == VkOem2 || key == VkOem6 || key == VkOem4) s.RightThrust = 0;
+  for (Side side : Sides) {
+    const PlayerKeys& keys = KeysOf[side];
+    if (key == keys.up || key == keys.otherUp || key == keys.down)
+      FieldsOf(match.state, side).Thrust = 0;
+  }
 }
 
 }  // namespace kavarin

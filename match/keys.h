@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "match/match.h"
+#include "match/sides.h"
 
 namespace kavarin {
 
@@ -17,6 +18,18 @@ enum KeyCode : int32_t {
   VkOem2 = 191,  // right: down ("/")
   VkOem4 = 219,  // right: up ("[")
   VkOem6 = 221,  // right: up ("]")
+};
+
+// Each player's keys.
+struct PlayerKeys {
+  int32_t up;
+  int32_t otherUp;
+  int32_t down;
+  int32_t fire;
+};
+constexpr PerSide<PlayerKeys> KeysOf = {
+    .right = {.up = VkOem6, .otherUp = VkOem4, .down = VkOem2, .fire = VkOem1},
+    .left = {.up = VkA, .otherUp = VkQ, .down = VkX, .fire = VkS},
 };
 
 // Key handlers of the main window. They only set fields that the next tick reads, except for

@@ -70,6 +70,21 @@ static_assert(sizeof(MatchState) == (44 + 4 * 10) * sizeof(int32_t),
 // The number of points that ends a match.
 constexpr int32_t WinningScore = 3;
 
+// `RightBeamState`, `LeftBeamState`.
+constexpr int32_t BeamIdle = 0;
+constexpr int32_t BeamRequested = 1;  // the fire key was pressed; the next tick launches it
+constexpr int32_t BeamInFlight = 2;
+
+// `Casualty`: who is down this round.
+constexpr int32_t NoCasualty = 0;
+constexpr int32_t RightShipDown = 1;
+constexpr int32_t LeftShipDown = 2;
+constexpr int32_t BothShipsDown = 3;
+
+// `StarMode`.
+constexpr int32_t StarCalm = 1;
+constexpr int32_t StarSupernova = 2;  // set off by Space; the collapse, expansion and blast
+
 // The wreck at rest: the five segments of the ship's outline, points 2s and 2s+1 joined.
 struct WreckLayout {
   WreckOffsets DX;

@@ -8,18 +8,21 @@ namespace kavarin {
 
 enum class TimerId { Timer1, Timer2, Timer3 };
 
+constexpr std::array<TimerId, 3> AllTimers = {TimerId::Timer1, TimerId::Timer2, TimerId::Timer3};
+
 // Play runs while the three timers' intervals are 50 and is stopped while they are 0; they are
 // always set together.
 constexpr int32_t RunningInterval = 50;
 constexpr int32_t StoppedInterval = 0;
 
-// The three timers that drive the frame tick. Every firing of a running timer runs one whole
-// Timer2Timer; how the firings are paced is the platform's business.
-class PlayTimers {
- public:
-  virtual ~PlayTimers() = default;
-  virtual void SetInterval(TimerId timer, int32_t interval) = 0;
-  virtual int32_t Interval(TimerId timer) const = 0;
+// The `Interval` of the three timers that drive the frame tick. Every firing of a running timer
+// runs one whole Timer2Timer; when the firings come is the platform's business.
+struct TimerIntervals {
+  std::array<int32_t, 3> interval{};
+
+  int32_t& operator[](TimerId timer) { return interval[static_cast<std::size_t>(timer)]; }
+  int32_t operator[](TimerId timer) const { return interval[static_cast<std::size_t>(timer)]; }
+  bool operator==(const TimerIntervals&) const = default;
 };
 
 using TimerOrder = std::array<TimerId, 3>;
@@ -29,27 +32,21 @@ constexpr TimerOrder StartOrder = {TimerId::Timer2, TimerId::Timer3, TimerId::Ti
 constexpr TimerOrder ContinueOrder = {TimerId::Timer2, TimerId::Timer1, TimerId::Timer3};
 constexpr TimerOrder StopOrder = {TimerId::Timer2, TimerId::Timer1, TimerId::Timer3};
 
-inline void SetIntervals(PlayTimers& timers, const TimerOrder& order, int32_t interval) {
+// Sets three timers' intervals in the given order, on anything that follows them one by one.
+template <typename Timers>
+void SetIntervals(Timers& timers, const TimerOrder& order, int32_t interval) {
   for (TimerId t : order) timers.SetInterval(t, interval);
 }
 
-inline bool AllStopped(const PlayTimers& timers) {
-  return timers.Interval(TimerId::Timer2) == 0 && timers.Interval(TimerId::Timer1) == 0 &&
-         timers.Interval(TimerId::Timer3) == 0;
+inline bool AllStopped(const TimerIntervals& timers) {
+  return timers[TimerId::Timer2] == 0 && timers[TimerId::Timer1] == 0 &&
+         timers[TimerId::Timer3] == 0;
 }
 
-// Intervals only, with nothing firing them: what the replay tool and the tests drive by hand.
-class HeadlessTimers : public PlayTimers {
- public:
-  void SetInterval(TimerId timer, int32_t interval) override {
-    intervals_[static_cast<std::size_t>(timer)] = interval;
-  }
-  int32_t Interval(TimerId timer) const override {
-    return intervals_[static_cast<std::size_t>(timer)];
-  }
-
- private:
-  std::array<int32_t, 3> intervals_{};
-};
+// "Timer1", "Timer2", "Timer3": as the trace and the state line name them.
+constexpr const char* TimerName(TimerId timer) {
+  constexpr const char* Names[] = {"Timer1", "Timer2", "Timer3"};
+  return Names[static_cast<std::size_t>(timer)];
+}
 
 }  // namespace kavarin

@@ -1,12 +1,8 @@
 #pragma once
 
 #include "match/match.h"
-#include "match/sides.h"
 
 namespace kavarin {
-
-// Puts one side's wreck at rest at (100, 100) and clears that side's Down flag.
-void ResetWreck(Match& match, Side side);
 
 enum class ClearsField { No, Yes };
 // The round reset all three entry points share. With ClearsField::Yes the field is cleared

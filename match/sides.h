@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "match/match_state.h"
 
@@ -12,14 +13,11 @@ enum class Side : int { Right = 0, Left = 1 };
 
 constexpr Side Sides[] = {Side::Right, Side::Left};
 
-constexpr int SideIndex(Side side) {
-  return static_cast<int>(side);
-}
 constexpr Side Opponent(Side side) {
   return side == Side::Right ? Side::Left : Side::Right;
 }
 
-// A per-side table: entry 0 for the right side, entry 1 for the left.
+// A per-side table of constants: one entry for the right side, one for the left.
 template <typename T>
 struct PerSide {
   T right;
@@ -27,43 +25,44 @@ struct PerSide {
   constexpr const T& operator[](Side side) const { return side == Side::Right ? right : left; }
 };
 
-using StateField = int32_t MatchState::*;
-using StateOffsets = WreckOffsets MatchState::*;
-
-// The fields of one side in MatchState, so that each step is written once for both sides.
-struct SideFields {
-  StateField Y;
-  StateField Thrust;
-  StateField Speed;
-  StateField Momentum;
-  StateField Down;
-  StateField BeamState;
-  StateField BeamX;
-  StateField BeamY;
-  StateField BeamDY;
-  StateField WreckPhase;
-  StateField WreckTicks;
-  StateOffsets WreckDX;
-  StateOffsets WreckDY;
-  StateField WreckX;
-  StateField WreckY;
-  StateField Score;
+// One side's fields of the match record, by name: `ship.Y` is `RightY` or `LeftY`. A step makes
+// one where it begins and then reads like the code of a single ship.
+template <typename Int, typename Offsets>
+struct SideFieldsOf {
+  Int& Y;
+  Int& Thrust;
+  Int& Speed;
+  Int& Momentum;
+  Int& Down;
+  Int& BeamState;
+  Int& BeamX;
+  Int& BeamY;
+  Int& BeamDY;
+  Int& WreckPhase;
+  Int& WreckTicks;
+  Offsets& WreckDX;
+  Offsets& WreckDY;
+  Int& WreckX;
+  Int& WreckY;
+  Int& Score;
 };
+using SideFields = SideFieldsOf<int32_t, WreckOffsets>;
+using ConstSideFields = SideFieldsOf<const int32_t, const WreckOffsets>;
 
-constexpr PerSide<SideFields> FieldsOf = {
-    .right = {&MatchState::RightY, &MatchState::RightThrust, &MatchState::RightSpeed,
-              &MatchState::RightMomentum, &MatchState::RightDown, &MatchState::RightBeamState,
-              &MatchState::RightBeamX, &MatchState::RightBeamY, &MatchState::RightBeamDY,
-              &MatchState::RightWreckPhase, &MatchState::RightWreckTicks, &MatchState::RightWreckDX,
-              &MatchState::RightWreckDY, &MatchState::RightWreckX, &MatchState::RightWreckY,
-              &MatchState::RightScore},
-    .left = {&MatchState::LeftY, &MatchState::LeftThrust, &MatchState::LeftSpeed,
-             &MatchState::LeftMomentum, &MatchState::LeftDown, &MatchState::LeftBeamState,
-             &MatchState::LeftBeamX, &MatchState::LeftBeamY, &MatchState::LeftBeamDY,
-             &MatchState::LeftWreckPhase, &MatchState::LeftWreckTicks, &MatchState::LeftWreckDX,
-             &MatchState::LeftWreckDY, &MatchState::LeftWreckX, &MatchState::LeftWreckY,
-             &MatchState::LeftScore},
-};
+template <typename State>
+constexpr auto FieldsOf(State& s, Side side) {
+  using Fields = std::conditional_t<std::is_const_v<State>, ConstSideFields, SideFields>;
+  if (side == Side::Right) {
+    return Fields{s.RightY,       s.RightThrust,     s.RightSpeed,      s.RightMomentum,
+                  s.RightDown,    s.RightBeamState,  s.RightBeamX,      s.RightBeamY,
+                  s.RightBeamDY,  s.RightWreckPhase, s.RightWreckTicks, s.RightWreckDX,
+                  s.RightWreckDY, s.RightWreckX,     s.RightWreckY,     s.RightScore};
+  }
+  return Fields{s.LeftY,       s.LeftThrust,     s.LeftSpeed,      s.LeftMomentum,
+                s.LeftDown,    s.LeftBeamState,  s.LeftBeamX,      s.LeftBeamY,
+                s.LeftBeamDY,  s.LeftWreckPhase, s.LeftWreckTicks, s.LeftWreckDX,
+                s.LeftWreckDY, s.LeftWreckX,     s.LeftWreckY,     s.LeftScore};
+}
 
 // The x of each ship's nose: the point nearest the field's centre.
 constexpr PerSide<int32_t> NoseX = {.right = 370, .left = 30};
@@ -72,6 +71,6 @@ constexpr PerSide<int32_t> NoseX = {.right = 370, .left = 30};
 constexpr PerSide<int32_t> MirrorSign = {.right = 1, .left = -1};
 
 // `Casualty` while only this side's opponent is down: this side can then no longer be destroyed.
-constexpr PerSide<int32_t> SparedWhileCasualty = {.right = 2, .left = 1};
+constexpr PerSide<int32_t> SparedWhileCasualty = {.right = LeftShipDown, .left = RightShipDown};
 
 }  // namespace kavarin

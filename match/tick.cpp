@@ -27,3 +27,13 @@ void Timer2Timer(Match& match) {
 }
 
 }  // namespace kavarin
+
+namespace kavarin {
+
+bool FireTimer(Match& match) {
+  if (!match.Running()) return false;
+  Timer2Timer(match);
+  return true;
+}
+
+}  // namespace kavarin

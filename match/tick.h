@@ -8,4 +8,8 @@ namespace kavarin {
 // makes every hit and blast test, runs the wrecks and, at a round's end, scores it.
 void Timer2Timer(Match& match);
 
+// One firing of a timer: a whole tick while play runs, nothing once it has stopped. Returns
+// whether a tick ran.
+bool FireTimer(Match& match);
+
 }  // namespace kavarin

@@ -5,6 +5,7 @@
 
 #include "match/match.h"
 #include "match/sides.h"
+#include "render/cues.h"
 
 namespace kavarin {
 

@@ -1,5 +1,7 @@
 #include "mechanics/ship.h"
 
+#include <utility>
+
 namespace kavarin {
 
 // Past these the momentum is put back a little, so a held key keeps cycling 48, 49, 50 at top
@@ -9,7 +11,7 @@ constexpr int32_t MomentumAfterLimit = 48;
 
 void DrawShip(Match& match, Side side, Color color) {
   const int32_t x = NoseX[side];
-  const int32_t y = match.state.*FieldsOf[side].Y;
+  const int32_t y = FieldsOf(std::as_const(match.state), side).Y;
   const int32_t sign = MirrorSign[side];
   match.surface.SetPenColor(color);
   for (const ShipSegment& seg : ShipShape) {
@@ -22,19 +24,18 @@ void DrawShip(Match& match, Side side, Color color) {
 }
 
 void UpdateShip(Match& match, Side side) {
-  MatchState& s = match.state;
-  const SideFields& f = FieldsOf[side];
+  const SideFields ship = FieldsOf(match.state, side);
   DrawShip(match, side, Color::Black);
-  s.*f.Y += s.*f.Speed;
-  s.*f.Momentum += s.*f.Thrust;
+  ship.Y += ship.Speed;
+  ship.Momentum += ship.Thrust;
   for (const SpeedThreshold& t : SpeedThresholds) {
-    if (s.*f.Momentum == t.momentum) s.*f.Speed = t.speed;
+    if (ship.Momentum == t.momentum) ship.Speed = t.speed;
   }
-  if (s.*f.Momentum > MomentumLimit) s.*f.Momentum = MomentumAfterLimit;
-  if (s.*f.Momentum < -MomentumLimit) s.*f.Momentum = -MomentumAfterLimit;
-  if (s.*f.Y < 1) s.*f.Y += FieldHeight;
-  if (s.*f.Y > FieldHeight) s.*f.Y -= FieldHeight;
-  DrawShip(match, side, s.*f.Down == 1 ? Color::Black : Color::White);
+  if (ship.Momentum > MomentumLimit) ship.Momentum = MomentumAfterLimit;
+  if (ship.Momentum < -MomentumLimit) ship.Momentum = -MomentumAfterLimit;
+  if (ship.Y < 1) ship.Y += FieldHeight;
+  if (ship.Y > FieldHeight) ship.Y -= FieldHeight;
+  DrawShip(match, side, ship.Down == 1 ? Color::Black : Color::White);
 }
 
 }  // namespace kavarin

@@ -1,43 +1,46 @@
 #include "mechanics/star.h"
 
+#include <utility>
+
 #include "match/sides.h"
+#include "render/cues.h"
 
 namespace kavarin {
 
 namespace {
 
 constexpr int32_t FullCharge = 100;
-constexpr int32_t CalmScale = 20;
 constexpr int32_t CollapsedDen = 201;  // the denominator past the smallest speck, 20/200
 constexpr int32_t ExpansionDen = 10;
 constexpr int32_t ExpansionStartNum = 2;
 constexpr int32_t LastExpansionNum = 32;
-constexpr int32_t BlastNum = 35;
 constexpr int32_t AfterglowEnd = 100;
 // The blast spares ships within 40 pixels of the top or bottom edge.
 constexpr int32_t BlastTop = 40;
 constexpr int32_t BlastBottom = 260;
 
-// Figure A turns one way and carries the blast test on the right ship; B the other way, left.
-struct FigureFields {
-  StateField Spin;
-  StateField Num;
-  StateField Den;
-  StateField Afterglow;
+// One figure's fields of the match record. Figure A turns one way and carries the blast test on
+// the right ship; B turns the other way and carries the test on the left ship.
+template <typename Int>
+struct FigureFieldsOf {
+  Int& Spin;
+  Int& Num;
+  Int& Den;
+  Int& Afterglow;
   Side ship;
 };
-constexpr FigureFields FigureA = {&MatchState::SpinA, &MatchState::StarANum, &MatchState::StarADen,
-                                  &MatchState::StarAAfterglow, Side::Right};
-constexpr FigureFields FigureB = {&MatchState::SpinB, &MatchState::StarBNum, &MatchState::StarBDen,
-                                  &MatchState::StarBAfterglow, Side::Left};
 
-const FigureFields& FieldsOfFigure(StarFigure figure) {
-  return figure == StarFigure::A ? FigureA : FigureB;
+template <typename State>
+auto FieldsOfFigure(State& s, StarFigure figure) {
+  using Int = std::conditional_t<std::is_const_v<State>, const int32_t, int32_t>;
+  if (figure == StarFigure::A)
+    return FigureFieldsOf<Int>{s.SpinA, s.StarANum, s.StarADen, s.StarAAfterglow, Side::Right};
+  return FigureFieldsOf<Int>{s.SpinB, s.StarBNum, s.StarBDen, s.StarBAfterglow, Side::Left};
 }
 
-void DrawFigure(Match& match, const FigureFields& f, Color color) {
-  const MatchState& s = match.state;
-  const StarPolyline outline = StarOutline(s.*f.Spin, s.*f.Num, s.*f.Den);
+void DrawFigure(Match& match, StarFigure figure, Color color) {
+  const auto f = FieldsOfFigure(std::as_const(match.state), figure);
+  const StarPolyline outline = StarOutline(f.Spin, f.Num, f.Den);
   match.surface.SetPenColor(color);
   match.surface.Polyline(outline);
 }
@@ -72,35 +75,34 @@ void ChargeStar(Match& match) {
 
 void UpdateSupernova(Match& match, StarFigure figure) {
   MatchState& s = match.state;
-  const FigureFields& f = FieldsOfFigure(figure);
-  const SideFields& ship = FieldsOf[f.ship];
-  if (s.*f.Num == BlastNum) {
-    s.*f.Afterglow += 1;
-    if (s.*ship.Y > BlastTop && s.*ship.Y < BlastBottom &&
-        s.Casualty != SparedWhileCasualty[f.ship]) {
-      s.*ship.Down = 1;
+  const auto f = FieldsOfFigure(s, figure);
+  const SideFields ship = FieldsOf(s, f.ship);
+  if (f.Num == StarBlastNum) {
+    f.Afterglow += 1;
+    if (ship.Y > BlastTop && ship.Y < BlastBottom && s.Casualty != SparedWhileCasualty[f.ship]) {
+      ship.Down = 1;
     }
   }
-  if (s.*f.Afterglow == AfterglowEnd) {
-    s.*f.Afterglow = 1;
+  if (f.Afterglow == AfterglowEnd) {
+    f.Afterglow = 1;
     if (figure == StarFigure::B) s.Charge = 1;
   }
-  if (s.*f.Afterglow != 1) return;
-  if (s.*f.Num == BlastNum) {
-    s.*f.Num = CalmScale;
-    s.*f.Den = CalmScale;
-    s.StarMode = 1;
+  if (f.Afterglow != 1) return;
+  if (f.Num == StarBlastNum) {
+    f.Num = StarCalmScale;
+    f.Den = StarCalmScale;
+    s.StarMode = StarCalm;
   }
-  if (s.StarMode == 2 && s.*f.Num == CalmScale) s.*f.Den += 1;
-  if (figure == StarFigure::A && s.*f.Den == CalmScale + 1) match.cues.PlayCue(CueShuku);
-  if (s.*f.Den == CollapsedDen) {
-    s.*f.Den = ExpansionDen;
-    s.*f.Num = ExpansionStartNum;
+  if (s.StarMode == StarSupernova && f.Num == StarCalmScale) f.Den += 1;
+  if (figure == StarFigure::A && f.Den == StarCalmScale + 1) match.PlayCue(CueShuku);
+  if (f.Den == CollapsedDen) {
+    f.Den = ExpansionDen;
+    f.Num = ExpansionStartNum;
   }
-  if (s.*f.Den == ExpansionDen) s.*f.Num *= 2;
-  if (s.*f.Num == LastExpansionNum) {
-    s.*f.Num = BlastNum;
-    if (figure == StarFigure::B) match.cues.PlayCue(CueChou);
+  if (f.Den == ExpansionDen) f.Num *= 2;
+  if (f.Num == LastExpansionNum) {
+    f.Num = StarBlastNum;
+    if (figure == StarFigure::B) match.PlayCue(CueChou);
   }
 }
 
@@ -109,21 +111,21 @@ void UpdateStar(Match& match) {
   s.SpinClock += 1;
   if (s.SpinClock == 4) s.SpinClock = 1;
 
-  DrawFigure(match, FigureA, Color::Black);
+  DrawFigure(match, StarFigure::A, Color::Black);
   if (s.SpinClock == 2) {
     s.SpinA += 1;
     if (s.SpinA == 9) s.SpinA = 1;
   }
   UpdateSupernova(match, StarFigure::A);
-  DrawFigure(match, FigureA, Color::White);
+  DrawFigure(match, StarFigure::A, Color::White);
 
-  DrawFigure(match, FigureB, Color::Black);
+  DrawFigure(match, StarFigure::B, Color::Black);
   if (s.SpinClock == 1) {
     s.SpinB -= 1;
     if (s.SpinB == 0) s.SpinB = 8;
   }
   UpdateSupernova(match, StarFigure::B);
-  DrawFigure(match, FigureB, Color::White);
+  DrawFigure(match, StarFigure::B, Color::White);
 }
 
 }  // namespace kavarin

@@ -17,6 +17,11 @@ constexpr std::array<int32_t, 20> SineTable = {
 };
 
 constexpr Point StarCentre = {200, 150};
+
+// The scale of both figures (numerator and denominator) while the star is calm.
+constexpr int32_t StarCalmScale = 20;
+// Figure B's numerator while it stands at its full blast size.
+constexpr int32_t StarBlastNum = 35;
 using StarPolyline = std::array<Point, 9>;
 
 enum class StarFigure { A, B };

@@ -29,6 +29,9 @@ constexpr int32_t LastMovingPhase = 4;
 constexpr int32_t EndPhase = 5;
 constexpr int32_t TicksPerPhase = 10;
 
+// Puts one side's wreck at rest at (100, 100) and clears that side's Down flag.
+void ResetWreck(Match& match, Side side);
+
 // One tick of one wreck: erase, beam hit test on its ship, advance, redraw, and at the end of the
 // animation put it back at rest and mark the round over.
 void UpdateWreck(Match& match, Side side);

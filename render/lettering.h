@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <span>
 
-#include "match/match.h"
+#include "render/drawing_surface.h"
 #include "render/geometry.h"
 
 namespace kavarin {
 
-// One stroke: a polyline of up to 9 points, offsets from the pen origin (`PenX`, `PenY`).
+// One stroke: a polyline of up to 9 points, offsets from the pen origin.
 struct Stroke {
   int32_t count;
   std::array<Point, 9> points;
@@ -60,9 +60,10 @@ constexpr std::array<LegendLetter, 8> GameOverLegend = {{
     {LetterR, 0},
 }};
 
-// Draws the digit 0..3 at the pen origin in the current pen colour; any other value draws nothing.
-void DrawDigit(Match& match, int32_t value);
-// Draws GAME OVER from the pen origin, moving `PenX` along; on return it is at the R.
-void DrawLegend(Match& match);
+// Both draw with the pen colour the caller set and give back where the pen ends.
+// The digit 0..3 at `origin`; any other value draws nothing. The pen stays at the origin.
+Point DrawDigit(DrawingSurface& surface, Point origin, int32_t value);
+// GAME OVER from `origin`, letter by letter; the pen ends at the R, 128 pixels to the right.
+Point DrawLegend(DrawingSurface& surface, Point origin);
 
 }  // namespace kavarin

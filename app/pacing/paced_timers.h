@@ -11,12 +11,13 @@
 namespace kavarin {
 
 // The game's three timers, driven by one precise single-shot Qt timer that is armed for the next
-// due tick only while play runs. Calls `tick` once per tick on the thread that owns it.
-class PacedTimers : public QObject, public PlayTimers {
+// due tick only while play runs. It follows the intervals the game sets, and calls `tick` once
+// per tick on the thread that owns it.
+class PacedTimers : public QObject {
  public:
   explicit PacedTimers(std::function<void()> tick, QObject* parent = nullptr);
-  void SetInterval(TimerId timer, int32_t interval) override;
-  int32_t Interval(TimerId timer) const override;
+  void SetInterval(TimerId timer, int32_t interval);
+  int32_t Interval(TimerId timer) const;
 
   // Whether a wake-up is armed: only while play runs.
   bool Armed() const { return wake_.isActive(); }

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/cue_player.h"
+#include "app/sound/cue_player.h"
 
 struct Mix_Chunk;
 
@@ -35,7 +35,7 @@ class SdlCuePlayer : public CuePlayer {
   const Mix_Chunk* Chunk(std::string_view name) const;
 
  private:
-  static constexpr std::array<std::string_view, 4> Names = {CueHassha, CueShuku, CueChou, CueHakai};
+  static constexpr auto& Names = AllCues;
   std::array<Mix_Chunk*, 4> chunks_{};
   bool audio_open_ = false;
 };

@@ -288,13 +288,14 @@ QImage Render(FieldView& view, int ratio) {
 }
 
 TEST(FieldView, EveryFieldPixelIsACrispSquareAtHighPixelRatios) {
-  FieldView view;
-  view.SetPenColor(Color::White);
+  Field field;
+  FieldView view(field);
+  field.SetPenColor(Color::White);
   const Point star[] = {{200, 209}, {242, 188}, {259, 150}, {238, 108}, {200, 91},
                         {158, 112}, {141, 150}, {162, 192}, {200, 209}};
-  view.Polyline(star);
+  field.Polyline(star);
   const Point corner[] = {{0, 0}, {399, 0}, {399, 299}};
-  view.Polyline(corner);
+  field.Polyline(corner);
   for (int ratio : {1, 2, 3}) {
     const QImage image = Render(view, ratio);
     int mismatches = 0;

@@ -19,8 +19,8 @@ int32_t FireKey(Side side) {
 // well away from the beam.
 void FireFrom(Rig& rig, Side side, int32_t y) {
   rig.StartMatch();
-  rig.s.*FieldsOf[side].Y = y;
-  rig.s.*FieldsOf[Opponent(side)].Y = y < 150 ? 290 : 5;
+  FieldsOf(rig.s, side).Y = y;
+  FieldsOf(rig.s, Opponent(side)).Y = y < 150 ? 290 : 5;
   rig.Down(FireKey(side));
 }
 
@@ -36,20 +36,20 @@ TEST(Beam, FlightFrom180BendsTheSameWayOnBothSides) {
   for (Side side : Sides) {
     Rig rig;
     FireFrom(rig, side, 180);
-    const SideFields& f = FieldsOf[side];
+    const auto f = FieldsOf(rig.s, side);
     int tick = 0;
     for (const Row& r : rows) {
       while (tick < r.tick) rig.Fire(), ++tick;
-      EXPECT_EQ(rig.s.*f.BeamX, side == Side::Right ? r.rightX : r.leftX) << "tick " << r.tick;
-      EXPECT_EQ(rig.s.*f.BeamDY, r.dy) << "tick " << r.tick;
-      EXPECT_EQ(rig.s.*f.BeamY, r.y) << "tick " << r.tick;
-      EXPECT_EQ(rig.s.*f.BeamState, 2) << "tick " << r.tick;
+      EXPECT_EQ(f.BeamX, side == Side::Right ? r.rightX : r.leftX) << "tick " << r.tick;
+      EXPECT_EQ(f.BeamDY, r.dy) << "tick " << r.tick;
+      EXPECT_EQ(f.BeamY, r.y) << "tick " << r.tick;
+      EXPECT_EQ(f.BeamState, 2) << "tick " << r.tick;
     }
     // Tick 37: the head reaches the edge; its segment is drawn and taken away at once.
     const EventLog& log = rig.TickLog();
-    EXPECT_EQ(rig.s.*f.BeamState, 0);
-    EXPECT_EQ(rig.s.*f.BeamX, side == Side::Right ? 0 : 400);
-    EXPECT_EQ(rig.s.*f.BeamY, 160);
+    EXPECT_EQ(f.BeamState, 0);
+    EXPECT_EQ(f.BeamX, side == Side::Right ? 0 : 400);
+    EXPECT_EQ(f.BeamY, 160);
     const std::string seg = side == Side::Right ? "0,160 -10,164" : "400,160 410,164";
     const std::string prev = side == Side::Right ? "10,156 0,160" : "390,156 400,160";
     const auto lines = log.Polylines();
@@ -61,7 +61,7 @@ TEST(Beam, FlightFrom180BendsTheSameWayOnBothSides) {
     // The next request launches no earlier than the tick after.
     rig.Down(FireKey(side));
     rig.Fire();
-    EXPECT_EQ(rig.s.*f.BeamX, side == Side::Right ? 360 : 40);
+    EXPECT_EQ(f.BeamX, side == Side::Right ? 360 : 40);
   }
 }
 
@@ -73,8 +73,8 @@ TEST(Beam, CalmStarBendsEveryLaunchTowardsTheMiddle) {
       Rig rig;
       FireFrom(rig, side, c[0]);
       rig.Fire(35);
-      EXPECT_EQ(rig.s.*FieldsOf[side].BeamX, side == Side::Right ? 20 : 380);
-      EXPECT_EQ(rig.s.*FieldsOf[side].BeamY, c[1]) << "launched at " << c[0];
+      EXPECT_EQ(FieldsOf(rig.s, side).BeamX, side == Side::Right ? 20 : 380);
+      EXPECT_EQ(FieldsOf(rig.s, side).BeamY, c[1]) << "launched at " << c[0];
     }
   }
 }
@@ -121,18 +121,18 @@ TEST(Beam, HitWindowIsFourteenPixelsEitherWay) {
     for (int32_t miss = -16; miss <= 16; ++miss) {
       Rig rig;
       rig.StartMatch();
-      const SideFields& ship = FieldsOf[target];
-      const SideFields& beam = FieldsOf[Opponent(target)];
-      rig.s.*ship.Y = 150;
-      rig.s.*beam.BeamX = target == Side::Right ? 380 : 20;
-      rig.s.*beam.BeamY = 150 + miss;
+      const auto ship = FieldsOf(rig.s, target);
+      const auto beam = FieldsOf(rig.s, Opponent(target));
+      ship.Y = 150;
+      beam.BeamX = target == Side::Right ? 380 : 20;
+      beam.BeamY = 150 + miss;
       rig.log.Clear();
       TestBeamHit(rig.match, target);
       const bool hit = miss >= -14 && miss <= 14;
-      EXPECT_EQ(rig.s.*ship.Down, hit ? 1 : 0) << "miss by " << miss;
+      EXPECT_EQ(ship.Down, hit ? 1 : 0) << "miss by " << miss;
       EXPECT_EQ(rig.s.HitMute, hit ? 1 : 0);
       EXPECT_EQ(rig.log.Cues().size(), hit ? 1u : 0u);
-      EXPECT_EQ(rig.s.*FieldsOf[Opponent(target)].Down, 0);
+      EXPECT_EQ(FieldsOf(rig.s, Opponent(target)).Down, 0);
     }
   }
 }
@@ -173,12 +173,12 @@ TEST(Beam, CasualtySparesTheSurvivorButNotTheFallen) {
     Rig rig;
     rig.StartMatch();
     rig.s.Casualty = c.casualty;
-    rig.s.*FieldsOf[c.target].Y = 100;
-    rig.s.*FieldsOf[Opponent(c.target)].BeamX = c.target == Side::Right ? 380 : 20;
-    rig.s.*FieldsOf[Opponent(c.target)].BeamY = 100;
+    FieldsOf(rig.s, c.target).Y = 100;
+    FieldsOf(rig.s, Opponent(c.target)).BeamX = c.target == Side::Right ? 380 : 20;
+    FieldsOf(rig.s, Opponent(c.target)).BeamY = 100;
     rig.log.Clear();
     TestBeamHit(rig.match, c.target);
-    EXPECT_EQ(rig.s.*FieldsOf[c.target].Down, c.hit ? 1 : 0) << "casualty " << c.casualty;
+    EXPECT_EQ(FieldsOf(rig.s, c.target).Down, c.hit ? 1 : 0) << "casualty " << c.casualty;
     EXPECT_EQ(rig.log.Cues().size(), c.hit ? 1u : 0u);
   }
 }

@@ -54,19 +54,19 @@ TEST(Keys, TheLaterKeyWinsAndAnyMovementKeyUpReleasesItsSide) {
 TEST(Keys, FireRaisesARequestOnlyWhenTheBeamIsIdle) {
   for (Side side : Sides) {
     const int32_t key = side == Side::Right ? VkOem1 : VkS;
-    StateField state = FieldsOf[side].BeamState;
     for (int32_t before : {0, 1, 2}) {
       Rig rig;
-      rig.s.*state = before;
+      int32_t& state = FieldsOf(rig.s, side).BeamState;
+      state = before;
       rig.Down(key);
-      EXPECT_EQ(rig.s.*state, before == 0 ? 1 : before) << "from state " << before;
-      rig.s.*state = before;
+      EXPECT_EQ(state, before == 0 ? 1 : before) << "from state " << before;
+      state = before;
       rig.Up(key);
-      EXPECT_EQ(rig.s.*state, before) << "fire does nothing on key up";
+      EXPECT_EQ(state, before) << "fire does nothing on key up";
     }
     Rig rig;
     rig.Down(key);
-    EXPECT_EQ(rig.s.*FieldsOf[Opponent(side)].BeamState, 0);
+    EXPECT_EQ(FieldsOf(rig.s, Opponent(side)).BeamState, 0);
   }
 }
 
@@ -114,9 +114,9 @@ TEST(Keys, SpaceContinuesOnlyWhenAllThreeTimersAreStoppedAndBothScoresAreBelow3)
   };
   for (const Case& c : cases) {
     Rig rig;
-    rig.timers.HeadlessTimers::SetInterval(TimerId::Timer1, c.timer1);
-    rig.timers.HeadlessTimers::SetInterval(TimerId::Timer2, c.timer2);
-    rig.timers.HeadlessTimers::SetInterval(TimerId::Timer3, c.timer3);
+    rig.sim.timers[TimerId::Timer1] = c.timer1;
+    rig.sim.timers[TimerId::Timer2] = c.timer2;
+    rig.sim.timers[TimerId::Timer3] = c.timer3;
     rig.s.RightScore = c.right;
     rig.s.LeftScore = c.left;
     rig.s.RightY = 17;  // something Continue would put back

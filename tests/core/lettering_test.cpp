@@ -18,10 +18,17 @@ using ::testing::ElementsAre;
 struct Pen {
   Rig rig;
   Pen(int32_t x, int32_t y) {
-    rig.surface.SetPenColor(Color::White);
+    rig.match.surface.SetPenColor(Color::White);
     rig.log.Clear();
     rig.s.PenX = x;
     rig.s.PenY = y;
+  }
+  // Lettering gives back where the pen ends; the game keeps it in the record, and so do we.
+  void Digit(int32_t value) { Keep(DrawDigit(rig.match.surface, {rig.s.PenX, rig.s.PenY}, value)); }
+  void Legend() { Keep(DrawLegend(rig.match.surface, {rig.s.PenX, rig.s.PenY})); }
+  void Keep(Point p) {
+    rig.s.PenX = p.x;
+    rig.s.PenY = p.y;
   }
 };
 
@@ -39,7 +46,7 @@ TEST(Lettering, DigitsAreSingleStrokesAtThePenOrigin) {
   };
   for (const Case& c : cases) {
     Pen pen(c.x, c.y);
-    DrawDigit(pen.rig.match, c.value);
+    pen.Digit(c.value);
     EXPECT_THAT(pen.rig.log.lines, ElementsAre(c.line)) << "no pen change, one polyline";
     EXPECT_EQ(pen.rig.s.PenX, c.x);
     EXPECT_EQ(pen.rig.s.PenY, c.y);
@@ -49,14 +56,14 @@ TEST(Lettering, DigitsAreSingleStrokesAtThePenOrigin) {
 TEST(Lettering, ValuesWithoutAGlyphDrawNothing) {
   for (int32_t value : {4, 5, 9, 10, -1, INT_MIN, INT_MAX}) {
     Pen pen(100, 50);
-    DrawDigit(pen.rig.match, value);
+    pen.Digit(value);
     EXPECT_TRUE(pen.rig.log.lines.empty()) << value;
   }
 }
 
 TEST(Lettering, LegendSpellsGameOverFromItsOrigin) {
   Pen pen(132, 250);
-  DrawLegend(pen.rig.match);
+  pen.Legend();
   const std::vector<std::string>& lines = pen.rig.log.lines;
   ASSERT_EQ(lines.size(), 9u) << "eight letters, the A in two strokes, and no pen change";
   EXPECT_EQ(lines[0], "polyline FFFFFF 144,250 132,250 132,266 144,266 144,258 140,258");
@@ -72,7 +79,7 @@ TEST(Lettering, LegendSpellsGameOverFromItsOrigin) {
   EXPECT_EQ(pen.rig.s.PenY, 250);
 
   int32_t minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
-  for (const DrawnPolyline& d : pen.rig.surface.drawn) {
+  for (const DrawnPolyline& d : pen.rig.recorder.drawn) {
     for (const Point& p : d.points) {
       minX = std::min(minX, p.x);
       maxX = std::max(maxX, p.x);
@@ -88,17 +95,17 @@ TEST(Lettering, LegendSpellsGameOverFromItsOrigin) {
 
 TEST(Lettering, LegendMovesOnlyThePenX) {
   Pen pen(-40, 7);
-  DrawLegend(pen.rig.match);
+  pen.Legend();
   EXPECT_EQ(pen.rig.s.PenX, -40 + 128);
   EXPECT_EQ(pen.rig.s.PenY, 7);
-  EXPECT_EQ(pen.rig.surface.drawn.front().points.front(), (Point{-28, 7}));
-  EXPECT_EQ(pen.rig.surface.drawn.back().points.back(), (Point{-40 + 128 + 13, 7 + 17}));
+  EXPECT_EQ(pen.rig.recorder.drawn.front().points.front(), (Point{-28, 7}));
+  EXPECT_EQ(pen.rig.recorder.drawn.back().points.back(), (Point{-40 + 128 + 13, 7 + 17}));
 }
 
 TEST(Lettering, StrokesEndWithoutPaintingTheirLastPoint) {
   Pen pen(100, 50);
-  DrawDigit(pen.rig.match, 1);
-  const Field& f = pen.rig.surface.field;
+  pen.Digit(1);
+  const Field& f = pen.rig.sim.field;
   EXPECT_TRUE(f.IsWhite(108, 50));
   EXPECT_TRUE(f.IsWhite(116, 81));
   EXPECT_TRUE(f.IsWhite(123, 82));

@@ -1,31 +1,26 @@
 #pragma once
 
-// A match wired to recording seams: every pen change, polyline, clear, cue and timer interval
-// goes into one log in the order it happened, and the polylines also paint a real field.
+// A match wired to the recording observer: every pen change, polyline, clear, cue and timer
+// interval goes into one log in the order it happened, while the simulation paints its own field.
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "match/keys.h"
 #include "match/match.h"
 #include "match/resets.h"
 #include "match/tick.h"
-#include "render/field.h"
+#include "tools/observers/recording_observer.h"
+#include "tools/observers/trace_lines.h"
 
 namespace kavarin {
 
-inline std::string ColorText(Color c) {
-  return c == Color::White ? "FFFFFF" : "000000";
-}
-
 inline std::string PolylineText(Color pen, std::span<const Point> points) {
-  std::string text = "polyline " + ColorText(pen);
-  for (const Point& p : points) text += " " + std::to_string(p.x) + "," + std::to_string(p.y);
+  std::string text;
+  AppendPolylineLine(text, pen, points);
   return text;
 }
 
@@ -43,118 +38,29 @@ inline std::vector<std::string> OutlineLines(int32_t noseX, int32_t y, int32_t s
   return lines;
 }
 
-struct EventLog {
-  std::vector<std::string> lines;
-
-  void Add(std::string line) { lines.push_back(std::move(line)); }
-  void Clear() { lines.clear(); }
-  // The lines that start with `prefix`, in order.
-  std::vector<std::string> With(std::string_view prefix) const {
-    std::vector<std::string> out;
-    for (const std::string& l : lines)
-      if (std::string_view(l).starts_with(prefix)) out.push_back(l);
-    return out;
-  }
-  std::vector<std::string> Cues() const { return With("cue "); }
-  std::vector<std::string> Intervals() const { return With("interval "); }
-  std::vector<std::string> Polylines() const { return With("polyline "); }
-  // Index of the first line equal to `line`, or -1.
-  int IndexOf(std::string_view line) const {
-    for (size_t i = 0; i < lines.size(); ++i)
-      if (lines[i] == line) return static_cast<int>(i);
-    return -1;
-  }
-};
-
-struct DrawnPolyline {
-  Color pen;
-  std::vector<Point> points;
-};
-
-class RecordingSurface : public DrawingSurface {
- public:
-  explicit RecordingSurface(EventLog& log) : log_(log) {}
-
-  void SetPenColor(Color color) override {
-    field.SetPenColor(color);
-    log_.Add("pen " + ColorText(color));
-  }
-  void Polyline(std::span<const Point> points) override {
-    log_.Add(PolylineText(field.PenColor(), points));
-    drawn.push_back({field.PenColor(), {points.begin(), points.end()}});
-    field.Polyline(points);
-  }
-  void ClearField() override {
-    log_.Add("clear");
-    field.ClearField();
-    if (watched != nullptr) stateAtClear = *watched;
-  }
-  void SetBackgroundColor(Color color) override { log_.Add("background " + ColorText(color)); }
-  void SetClientSize(int32_t width, int32_t height) override {
-    log_.Add("client " + std::to_string(width) + "x" + std::to_string(height));
-  }
-
-  Field field;
-  std::vector<DrawnPolyline> drawn;
-  // When set, the record as it stands at the moment of each ClearField is kept.
-  const MatchState* watched = nullptr;
-  std::optional<MatchState> stateAtClear;
-
- private:
-  EventLog& log_;
-};
-
-class RecordingCues : public CuePlayer {
- public:
-  explicit RecordingCues(EventLog& log) : log_(log) {}
-  void PlayCue(std::string_view name) override { log_.Add("cue " + std::string(name)); }
-
- private:
-  EventLog& log_;
-};
-
-class RecordingTimers : public HeadlessTimers {
- public:
-  explicit RecordingTimers(EventLog& log) : log_(log) {}
-  void SetInterval(TimerId timer, int32_t interval) override {
-    static constexpr const char* Names[] = {"Timer1", "Timer2", "Timer3"};
-    log_.Add(std::string("interval ") + Names[static_cast<size_t>(timer)] + " " +
-             std::to_string(interval));
-    HeadlessTimers::SetInterval(timer, interval);
-  }
-
- private:
-  EventLog& log_;
-};
-
 // The game as the main window holds it right after creation: play stopped, nothing drawn, the
 // log empty.
 struct Rig {
-  EventLog log;
-  RecordingSurface surface{log};
-  RecordingCues cues{log};
-  RecordingTimers timers{log};
-  Match match{MatchState{}, surface, cues, timers};
-  MatchState& s = match.state;
+  Simulation sim;
+  RecordingObserver recorder;
+  EventLog& log = recorder.log;
+  Match match{sim, recorder};
+  MatchState& s = sim.state;
 
   Rig() {
     FormCreate(match);
-    surface.watched = &match.state;
+    recorder.watched = &sim.state;
     log.Clear();
   }
-  // The seams point into the rig itself.
+  // The match points into the rig itself.
   Rig(const Rig&) = delete;
   Rig& operator=(const Rig&) = delete;
 
-  bool Running() const { return !AllStopped(timers); }
+  bool Running() const { return !AllStopped(sim.timers); }
 
   // One timer firing, as a platform timer delivers it: a whole tick while play runs, nothing once
   // play has stopped. Returns whether a tick ran.
-  bool Fire() {
-    if (!Running()) return false;
-    Timer2Timer(match);
-    return true;
-  }
+  bool Fire() { return FireTimer(match); }
   // `n` firings; returns how many ticks ran.
   int Fire(int n) {
     int ran = 0;

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "mechanics/wreck.h"
 #include "recorder.h"
 
 namespace kavarin {
@@ -26,14 +27,14 @@ void ExpectRoundReset(const MatchState& s) {
   EXPECT_EQ(s.SpinB, 8);
   EXPECT_EQ(s.SpinClock, 1);
   for (Side side : Sides) {
-    const SideFields& f = FieldsOf[side];
-    EXPECT_EQ(s.*f.WreckPhase, 1);
-    EXPECT_EQ(s.*f.WreckTicks, 1);
-    EXPECT_EQ(s.*f.WreckX, 100);
-    EXPECT_EQ(s.*f.WreckY, 100);
-    EXPECT_EQ(s.*f.WreckDX, (WreckOffsets{0, 15, 0, 15, 9, 18, 9, 18, 15, 15}));
-    EXPECT_EQ(s.*f.WreckDY, (WreckOffsets{0, 3, 0, -3, 9, 9, -9, -9, 9, -9}));
-    EXPECT_EQ(s.*f.Down, 0);
+    const auto f = FieldsOf(s, side);
+    EXPECT_EQ(f.WreckPhase, 1);
+    EXPECT_EQ(f.WreckTicks, 1);
+    EXPECT_EQ(f.WreckX, 100);
+    EXPECT_EQ(f.WreckY, 100);
+    EXPECT_EQ(f.WreckDX, (WreckOffsets{0, 15, 0, 15, 9, 18, 9, 18, 15, 15}));
+    EXPECT_EQ(f.WreckDY, (WreckOffsets{0, 3, 0, -3, 9, 9, -9, -9, 9, -9}));
+    EXPECT_EQ(f.Down, 0);
   }
   EXPECT_EQ(s.Casualty, 0);
   EXPECT_EQ(s.StarANum, 20);
@@ -89,18 +90,16 @@ void Scramble(MatchState& s) {
 }
 
 TEST(Resets, WindowCreationStopsPlayAndDrawsNothing) {
-  EventLog log;
-  RecordingSurface surface{log};
-  RecordingCues cues{log};
-  RecordingTimers timers{log};
-  Match match{MatchState{}, surface, cues, timers};
+  Simulation sim;
+  RecordingObserver recorder;
+  Match match{sim, recorder};
   FormCreate(match);
   ExpectRoundReset(match.state);
   EXPECT_EQ(match.state.RightScore, 0);
   EXPECT_EQ(match.state.LeftScore, 0);
   EXPECT_EQ(match.state.HitMute, 0);
-  EXPECT_THAT(log.lines, ElementsAre("background 000000", "interval Timer2 0", "interval Timer1 0",
-                                     "interval Timer3 0"));
+  EXPECT_THAT(recorder.log.lines, ElementsAre("background 000000", "interval Timer2 0",
+                                              "interval Timer1 0", "interval Timer3 0"));
 }
 
 TEST(Resets, StartRunsTimersFirstThenSizesAndClearsAndZeroesTheScores) {
@@ -136,8 +135,8 @@ TEST(Resets, FieldIsClearedAfterTheCasualtyAndBeforeTheStar) {
       rig.StartMatch();
     else
       Continue(rig.match);
-    ASSERT_TRUE(rig.surface.stateAtClear.has_value());
-    const MatchState& at = *rig.surface.stateAtClear;
+    ASSERT_TRUE(rig.recorder.stateAtClear.has_value());
+    const MatchState& at = *rig.recorder.stateAtClear;
     EXPECT_EQ(at.RightY, 200);
     EXPECT_EQ(at.SpinB, 8);
     EXPECT_EQ(at.RightWreckX, 100);
@@ -196,7 +195,7 @@ TEST(Resets, StartDuringPlayBeginsANewMatchAtTheSamePace) {
   EXPECT_EQ(rig.s.LeftBeamX, 30) << "the beam in flight is gone";
   EXPECT_TRUE(rig.Running());
   for (int x = 0; x < FieldWidth; ++x)
-    for (int y = 0; y < FieldHeight; ++y) ASSERT_FALSE(rig.surface.field.IsWhite(x, y));
+    for (int y = 0; y < FieldHeight; ++y) ASSERT_FALSE(rig.sim.field.IsWhite(x, y));
   EXPECT_EQ(rig.Fire(3), 3);
 }
 

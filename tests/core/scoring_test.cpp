@@ -93,11 +93,11 @@ TEST(Scoring, ScoreboardDrawsBothDigitsAndTheLegendAtThree) {
 
 // The opponent's beam in flight one step before `target`'s hit column, level with the ship.
 void BeamAbout(Rig& rig, Side target) {
-  const SideFields& beam = FieldsOf[Opponent(target)];
-  rig.s.*beam.BeamState = 2;
-  rig.s.*beam.BeamX = target == Side::Right ? 370 : 30;
-  rig.s.*beam.BeamY = rig.s.*FieldsOf[target].Y;
-  rig.s.*beam.BeamDY = 0;
+  const auto beam = FieldsOf(rig.s, Opponent(target));
+  beam.BeamState = 2;
+  beam.BeamX = target == Side::Right ? 370 : 30;
+  beam.BeamY = FieldsOf(rig.s, target).Y;
+  beam.BeamDY = 0;
 }
 
 TEST(Scoring, DoubleKillAtTwoAllEndsTheGameThreeAll) {
@@ -211,7 +211,7 @@ TEST(Scoring, TheRoadOfOneShotFromKeyToScore) {
   EXPECT_EQ(lines[lines.size() - 2], DigitAt268[0]);
   EXPECT_EQ(lines.back(), DigitAt100[1]);
   EXPECT_EQ(scoring.lines.back(), DigitAt100[1]) << "the scoreboard is the tick's last drawing";
-  EXPECT_TRUE(rig.surface.field.IsWhite(116, 60));
+  EXPECT_TRUE(rig.sim.field.IsWhite(116, 60));
 
   EXPECT_EQ(rig.Fire(500), 0) << "no tick after the scoring tick";
   EXPECT_EQ(rig.s.LeftScore, 1);
@@ -219,7 +219,7 @@ TEST(Scoring, TheRoadOfOneShotFromKeyToScore) {
   EXPECT_TRUE(rig.Running());
   EXPECT_EQ(rig.s.LeftScore, 1);
   EXPECT_EQ(rig.s.HitMute, 0);
-  EXPECT_FALSE(rig.surface.field.IsWhite(116, 60)) << "Continue clears the scoreboard";
+  EXPECT_FALSE(rig.sim.field.IsWhite(116, 60)) << "Continue clears the scoreboard";
 }
 
 }  // namespace

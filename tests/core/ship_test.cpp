@@ -11,7 +11,7 @@ namespace {
 
 // The five lines of a ship with its nose at (370, y) or (30, y), as seen on screen.
 std::vector<std::string> ShipLines(Side side, int32_t y, Color pen) {
-  const std::string c = ColorText(pen);
+  const std::string c(ColorText(pen));
   auto line = [&](int x1, int y1, int x2, int y2) {
     return "polyline " + c + " " + std::to_string(x1) + "," + std::to_string(y1) + " " +
            std::to_string(x2) + "," + std::to_string(y2);
@@ -31,8 +31,8 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 TEST(Ship, ThrustFromRestBuildsSpeedOnlyAtThresholdsAndReverses) {
   for (Side side : Sides) {
     Rig rig;
-    const SideFields& f = FieldsOf[side];
-    rig.s.*f.Thrust = 1;
+    const auto f = FieldsOf(rig.s, side);
+    f.Thrust = 1;
     struct Row {
       int tick, momentum, speed, y;
     };
@@ -42,27 +42,27 @@ TEST(Ship, ThrustFromRestBuildsSpeedOnlyAtThresholdsAndReverses) {
     int tick = 0;
     for (const Row& r : rows) {
       while (tick < r.tick) UpdateShip(rig.match, side), ++tick;
-      EXPECT_EQ(rig.s.*f.Momentum, r.momentum) << "tick " << r.tick;
-      EXPECT_EQ(rig.s.*f.Speed, r.speed) << "tick " << r.tick;
-      EXPECT_EQ(rig.s.*f.Y, r.y) << "tick " << r.tick;
+      EXPECT_EQ(f.Momentum, r.momentum) << "tick " << r.tick;
+      EXPECT_EQ(f.Speed, r.speed) << "tick " << r.tick;
+      EXPECT_EQ(f.Y, r.y) << "tick " << r.tick;
     }
     // Held at top speed the momentum cycles 48, 49, 50 and never slows the ship.
     for (int i = 0; i < 30; ++i) {
       UpdateShip(rig.match, side);
-      EXPECT_GE(rig.s.*f.Momentum, 48);
-      EXPECT_EQ(rig.s.*f.Speed, 7);
+      EXPECT_GE(f.Momentum, 48);
+      EXPECT_EQ(f.Speed, 7);
     }
-    while (rig.s.*f.Momentum != 48) UpdateShip(rig.match, side);
+    while (f.Momentum != 48) UpdateShip(rig.match, side);
 
-    rig.s.*f.Thrust = -1;
+    f.Thrust = -1;
     const int speedAt[][2] = {{6, 6},  {10, 5}, {15, 4}, {21, 3},
                               {28, 2}, {38, 1}, {48, 0}, {58, -1}};
     tick = 0;
     for (const auto& e : speedAt) {
       while (tick < e[0] - 1) UpdateShip(rig.match, side), ++tick;
-      EXPECT_NE(rig.s.*f.Speed, e[1]) << "reverse tick " << e[0] << " comes one tick early";
+      EXPECT_NE(f.Speed, e[1]) << "reverse tick " << e[0] << " comes one tick early";
       UpdateShip(rig.match, side), ++tick;
-      EXPECT_EQ(rig.s.*f.Speed, e[1]) << "reverse tick " << e[0];
+      EXPECT_EQ(f.Speed, e[1]) << "reverse tick " << e[0];
     }
   }
 }
@@ -105,11 +105,11 @@ TEST(Ship, WrapsAtTheTopAndBottom) {
   for (Side side : Sides) {
     for (const Case& c : cases) {
       Rig rig;
-      const SideFields& f = FieldsOf[side];
-      rig.s.*f.Y = c.y;
-      rig.s.*f.Speed = c.speed;
+      const auto f = FieldsOf(rig.s, side);
+      f.Y = c.y;
+      f.Speed = c.speed;
       UpdateShip(rig.match, side);
-      EXPECT_EQ(rig.s.*f.Y, c.expect) << c.y << " at speed " << c.speed;
+      EXPECT_EQ(f.Y, c.expect) << c.y << " at speed " << c.speed;
     }
   }
 }
@@ -139,7 +139,7 @@ TEST(Ship, MomentumIsClampedAfterTheSpeedIsChosen) {
 TEST(Ship, IsErasedAtTheOldPlaceAndDrawnAtTheNew) {
   for (Side side : Sides) {
     Rig rig;
-    rig.s.*FieldsOf[side].Speed = -4;
+    FieldsOf(rig.s, side).Speed = -4;
     UpdateShip(rig.match, side);
     EXPECT_EQ(rig.log.Polylines(),
               Concat(ShipLines(side, 200, Color::Black), ShipLines(side, 196, Color::White)));
@@ -164,7 +164,7 @@ TEST(Ship, ShipAtTheBottomEdgeShowsOnlyItsUpperHalf) {
   Rig rig;
   rig.s.RightY = 300;
   UpdateShip(rig.match, Side::Right);
-  const Field& field = rig.surface.field;
+  const Field& field = rig.sim.field;
   EXPECT_TRUE(field.IsWhite(385, 292));  // back bar, drawn upwards
   EXPECT_TRUE(field.IsWhite(379, 291));  // upper fin
   EXPECT_FALSE(field.IsWhite(385, 1));   // nothing wraps round to the top

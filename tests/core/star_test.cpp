@@ -140,9 +140,9 @@ TEST(Star, SupernovaRunsItsTimeline) {
     }
     if (t == 181) {
       // The numerator 2 is doubled in the tick it is set: the first expansion picture is 4/10.
-      auto lastStar = std::find_if(rig.surface.drawn.rbegin(), rig.surface.drawn.rend(),
+      auto lastStar = std::find_if(rig.recorder.drawn.rbegin(), rig.recorder.drawn.rend(),
                                    [](const DrawnPolyline& d) { return d.points.size() == 9; });
-      ASSERT_NE(lastStar, rig.surface.drawn.rend());
+      ASSERT_NE(lastStar, rig.recorder.drawn.rend());
       EXPECT_EQ(lastStar->pen, Color::White);
       EXPECT_EQ(lastStar->points, Outline(rig.s.SpinB, 4, 10));
     }

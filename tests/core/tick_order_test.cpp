@@ -32,7 +32,7 @@ TEST(TickOrder, FirstTickAfterStartRunsEveryStepInOrder) {
 
   std::vector<std::string> expect;
   auto pass = [&](Color pen, const std::vector<std::string>& lines) {
-    expect.push_back("pen " + ColorText(pen));
+    expect.push_back("pen " + std::string(ColorText(pen)));
     Append(expect, lines);
   };
   pass(Color::Black, OutlineLines(370, 200, 1, Color::Black));
@@ -152,7 +152,7 @@ TEST(TickOrder, AnIdleWreckBlanksTheBeamPixelsItShares) {
   rig.Down(VkS);
   rig.Fire(7);  // the left beam's segment now runs from (100, 100) to (110, 100)
   ASSERT_EQ(rig.s.LeftBeamX, 100);
-  const Field& f = rig.surface.field;
+  const Field& f = rig.sim.field;
   EXPECT_FALSE(f.IsWhite(100, 100)) << "the wrecks' black pass at rest crosses the beam";
   EXPECT_TRUE(f.IsWhite(106, 100));
   EXPECT_TRUE(f.IsWhite(109, 100));

@@ -17,15 +17,15 @@ using ::testing::IsSupersetOf;
 // The ship moves on at `speed`, held there by a momentum on that speed's threshold.
 void AboutToHit(Rig& rig, Side target, int32_t y, int32_t speed, int32_t momentum) {
   rig.StartMatch();
-  const SideFields& ship = FieldsOf[target];
-  const SideFields& beam = FieldsOf[Opponent(target)];
-  rig.s.*ship.Y = y;
-  rig.s.*ship.Speed = speed;
-  rig.s.*ship.Momentum = momentum;
-  rig.s.*beam.BeamState = 2;
-  rig.s.*beam.BeamX = target == Side::Right ? 370 : 30;
-  rig.s.*beam.BeamY = y;
-  rig.s.*beam.BeamDY = 0;
+  const auto ship = FieldsOf(rig.s, target);
+  const auto beam = FieldsOf(rig.s, Opponent(target));
+  ship.Y = y;
+  ship.Speed = speed;
+  ship.Momentum = momentum;
+  beam.BeamState = 2;
+  beam.BeamX = target == Side::Right ? 370 : 30;
+  beam.BeamY = y;
+  beam.BeamDY = 0;
 }
 
 std::string Seg(int x1, int y1, int x2, int y2) {
@@ -37,7 +37,7 @@ TEST(Wreck, FliesApartOnScheduleAndEndsTheRound26TicksAfterTheHit) {
   for (Side side : Sides) {
     Rig rig;
     AboutToHit(rig, side, 150, 2, 20);  // the wreck drifts with its ship
-    const SideFields& f = FieldsOf[side];
+    const auto f = FieldsOf(rig.s, side);
     struct Row {
       int tick;
       int32_t ticks, phase;
@@ -50,20 +50,20 @@ TEST(Wreck, FliesApartOnScheduleAndEndsTheRound26TicksAfterTheHit) {
         const EventLog& log = rig.TickLog();
         ++tick;
         if (tick < 26) {
-          ASSERT_EQ(rig.s.*f.Down, 1) << "tick " << tick;
-          ASSERT_EQ(rig.s.*f.WreckX, side == Side::Right ? 370 : 30);
-          ASSERT_EQ(rig.s.*f.WreckY, rig.s.*f.Y) << "the wreck follows its ship";
+          ASSERT_EQ(f.Down, 1) << "tick " << tick;
+          ASSERT_EQ(f.WreckX, side == Side::Right ? 370 : 30);
+          ASSERT_EQ(f.WreckY, f.Y) << "the wreck follows its ship";
           ASSERT_EQ(rig.s.RoundOver, 0) << "tick " << tick;
         }
         if (tick == 0) {
-          EXPECT_EQ(rig.s.*f.WreckDX, (WreckOffsets{-1, 13, -2, 12, 8, 16, 9, 18, 14, 16}));
-          EXPECT_EQ(rig.s.*f.WreckDY, (WreckOffsets{1, 5, -1, -4, 8, 9, -8, -8, 8, -8}));
+          EXPECT_EQ(f.WreckDX, (WreckOffsets{-1, 13, -2, 12, 8, 16, 9, 18, 14, 16}));
+          EXPECT_EQ(f.WreckDY, (WreckOffsets{1, 5, -1, -4, 8, 9, -8, -8, 8, -8}));
           EXPECT_GE(log.IndexOf("cue hakai"), 0);
         }
         if (tick == 25) {
-          EXPECT_EQ(rig.s.*f.WreckDX, (WreckOffsets{-26, -37, -52, -63, -17, -16, 9, 18, 16, 14}));
-          EXPECT_EQ(rig.s.*f.WreckDY, (WreckOffsets{26, 37, -26, -29, -17, -9, 17, 17, -8, 8}));
-          const int32_t y0 = rig.s.*f.Y;
+          EXPECT_EQ(f.WreckDX, (WreckOffsets{-26, -37, -52, -63, -17, -16, 9, 18, 16, 14}));
+          EXPECT_EQ(f.WreckDY, (WreckOffsets{26, 37, -26, -29, -17, -9, 17, 17, -8, 8}));
+          const int32_t y0 = f.Y;
           ASSERT_EQ(y0, 150 + 26 * 2);
           if (side == Side::Right) {
             EXPECT_THAT(
@@ -80,16 +80,16 @@ TEST(Wreck, FliesApartOnScheduleAndEndsTheRound26TicksAfterTheHit) {
         }
         if (tick == 26) {
           EXPECT_EQ(rig.s.RoundOver, 1);
-          EXPECT_EQ(rig.s.*f.Down, 0);
-          EXPECT_EQ(rig.s.*f.WreckX, 100);
-          EXPECT_EQ(rig.s.*f.WreckY, 100);
-          EXPECT_EQ(rig.s.*f.WreckDX, WreckRestOffsets.DX);
+          EXPECT_EQ(f.Down, 0);
+          EXPECT_EQ(f.WreckX, 100);
+          EXPECT_EQ(f.WreckY, 100);
+          EXPECT_EQ(f.WreckDX, WreckRestOffsets.DX);
           EXPECT_EQ(rig.s.Casualty, side == Side::Right ? 1 : 2) << "still records the loss";
           EXPECT_FALSE(rig.Running());
         }
       }
-      EXPECT_EQ(rig.s.*f.WreckTicks, r.ticks) << "tick " << r.tick;
-      EXPECT_EQ(rig.s.*f.WreckPhase, r.phase) << "tick " << r.tick;
+      EXPECT_EQ(f.WreckTicks, r.ticks) << "tick " << r.tick;
+      EXPECT_EQ(f.WreckPhase, r.phase) << "tick " << r.tick;
     }
   }
 }
@@ -98,14 +98,14 @@ TEST(Wreck, LastTickErasesTheLastPictureAndDrawsBlackAtTheNewPlace) {
   Rig rig;
   AboutToHit(rig, Side::Left, 100, -3, -27);
   rig.Fire(26);  // ticks 0 to 25
-  const std::vector<DrawnPolyline> before = rig.surface.drawn;
+  const std::vector<DrawnPolyline> before = rig.recorder.drawn;
   std::vector<DrawnPolyline> lastWhite;
   // The last ten two-point drawings of tick 25 are the left wreck: five erased, five white.
   for (size_t i = before.size() - 5; i < before.size(); ++i) lastWhite.push_back(before[i]);
   for (const DrawnPolyline& d : lastWhite) ASSERT_EQ(d.pen, Color::White);
-  rig.surface.drawn.clear();
+  rig.recorder.drawn.clear();
   rig.Fire();
-  const auto& now = rig.surface.drawn;
+  const auto& now = rig.recorder.drawn;
   // The left wreck's erase and its black picture, then the two score digits.
   ASSERT_GE(now.size(), 12u);
   EXPECT_EQ(now[now.size() - 1].points.size(), 5u);

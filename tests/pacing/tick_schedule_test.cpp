@@ -9,8 +9,8 @@
 #include "match/keys.h"
 #include "match/match.h"
 #include "match/resets.h"
+#include "match/simulation.h"
 #include "match/tick.h"
-#include "render/field.h"
 
 namespace kavarin {
 namespace {
@@ -23,13 +23,12 @@ Time Nominal(int64_t n) {
   return Time((n * 50'000'000 + 2) / 3);
 }
 
-// The schedule as the game's core sees it (a PlayTimers), on a clock moved by hand.
-class Harness : public PlayTimers {
+// The schedule following the intervals the game sets, as the window's observer feeds it, on a
+// clock moved by hand.
+class Harness : public Observer {
  public:
-  void SetInterval(TimerId timer, int32_t interval) override {
-    schedule.SetInterval(timer, interval, now);
-  }
-  int32_t Interval(TimerId timer) const override { return schedule.Interval(timer); }
+  void IntervalSet(TimerId timer, int32_t interval) override { SetInterval(timer, interval); }
+  void SetInterval(TimerId timer, int32_t interval) { schedule.SetInterval(timer, interval, now); }
 
   int RunAt(Time t) {
     now = t;
@@ -156,19 +155,13 @@ TEST(TickSchedule, StoppingInsideATickEndsTheRunAndTicksNeverNest) {
   EXPECT_EQ(h.RunAt(1h), 0);
 }
 
-class NoCues : public CuePlayer {
- public:
-  void PlayCue(std::string_view) override {}
-};
-
 // The whole chain with the real game: both ships, low on the field away from the star's pull,
 // fire before the first tick; both beams hit in tick 35 and the wrecks' end scores the round in
 // tick 61. No tick may follow, or the round would score again.
 TEST(TickSchedule, TheScoringTickIsTheLast) {
-  Field field;
-  NoCues cues;
+  Simulation sim;
   Harness h;
-  Match match{.surface = field, .cues = cues, .timers = h};
+  Match match(sim, h);
   FormCreate(match);
   const Time t0 = 3s;
   h.now = t0;

@@ -14,17 +14,12 @@
 #include "match/keys.h"
 #include "match/match.h"
 #include "match/resets.h"
+#include "match/simulation.h"
 #include "match/tick.h"
-#include "render/field.h"
 #include "tests/soak/state_check.h"
 
 namespace kavarin {
 namespace {
-
-class SilentCues : public CuePlayer {
- public:
-  void PlayCue(std::string_view) override {}
-};
 
 struct SoakCounts {
   int64_t ticks = 0;
@@ -44,15 +39,14 @@ struct Player {
 
 class Soak {
  public:
-  explicit Soak(uint64_t seed)
-      : seed_(seed), rng_(seed), match_{MatchState{}, field_, cues_, timers_} {
+  explicit Soak(uint64_t seed) : seed_(seed), rng_(seed), match_(sim_) {
     FormCreate(match_);
     Check("after window creation");
   }
 
   SoakCounts Run(int64_t ticks) {
     while (counts_.ticks < ticks && failures_.empty()) {
-      if (AllStopped(timers_))
+      if (AllStopped(sim_.timers))
         Between();
       else
         Playing();
@@ -73,7 +67,7 @@ class Soak {
   }
 
   void Check(std::string_view when, int32_t key = -1) {
-    for (const std::string& v : soak::Violations(match_.state, timers_)) {
+    for (const std::string& v : soak::Violations(sim_.state, sim_.timers)) {
       std::ostringstream m;
       m << when;
       if (key >= 0) m << " " << key;
@@ -115,20 +109,20 @@ class Soak {
   // only while play is stopped and nobody has won.
   void Space() {
     const MatchState before = match_.state;
-    const bool stopped = AllStopped(timers_);
+    const bool stopped = AllStopped(sim_.timers);
     Down(VkSpace);
     const bool continues =
         stopped && before.RightScore < WinningScore && before.LeftScore < WinningScore;
     if (continues) {
       scored_ = false;
-      if (AllStopped(timers_)) Fail("Space did not continue a finished round");
+      if (AllStopped(sim_.timers)) Fail("Space did not continue a finished round");
       if (match_.state.RoundOver != 0 || match_.state.Casualty != 0)
         Fail("Space continued without a fresh round");
       if (match_.state.RightScore != before.RightScore ||
           match_.state.LeftScore != before.LeftScore)
         Fail("Space changed the scores");
     } else {
-      if (AllStopped(timers_) != stopped) Fail("Space started play when it must not");
+      if (AllStopped(sim_.timers) != stopped) Fail("Space started play when it must not");
       if (before.StarMode == 1 && match_.state.StarMode == 2) {
         if (before.Charge <= 80) Fail("Space set off an uncharged star");
         ++counts_.supernovas;
@@ -144,7 +138,7 @@ class Soak {
     if (Chance(150)) AnyKey() % 2 ? Down(AnyKey()) : Up(AnyKey());
     if (Chance(40000)) DoStart();
     // Three timers, each firing runs a tick only while play runs.
-    for (int timer = 0; timer < 3 && !AllStopped(timers_); ++timer) Tick();
+    for (int timer = 0; timer < 3 && !AllStopped(sim_.timers); ++timer) Tick();
   }
 
   void Tick() {
@@ -170,7 +164,7 @@ class Soak {
     if (leftGain != (rightDown ? 1 : 0) || rightGain != (leftDown ? 1 : 0))
       Fail("round scored " + std::to_string(leftGain) + ":" + std::to_string(rightGain) +
            " with Casualty " + std::to_string(before.Casualty));
-    if (!AllStopped(timers_)) Fail("the scoring tick left play running");
+    if (!AllStopped(sim_.timers)) Fail("the scoring tick left play running");
     scored_ = true;
     ++counts_.rounds;
     if (before.Casualty == 3) ++counts_.doubleKills;
@@ -185,15 +179,13 @@ class Soak {
     Hands(left_);
     if (Chance(40)) Down(AnyKey());
     if (Chance(8)) Space();
-    if (AllStopped(timers_) && (Chance(gameOver ? 10 : 400))) DoStart();
+    if (AllStopped(sim_.timers) && (Chance(gameOver ? 10 : 400))) DoStart();
     // Firings still arrive at stopped timers' owners in no way: nothing may tick here.
   }
 
   uint64_t seed_;
   std::mt19937_64 rng_;
-  Field field_;
-  SilentCues cues_;
-  HeadlessTimers timers_;
+  Simulation sim_;
   Match match_;
   Player right_{VkOem6, VkOem4, VkOem2, VkOem1};
   Player left_{VkA, VkQ, VkX, VkS};
@@ -251,18 +243,16 @@ TEST(Soak, MillionTicksOfRandomPlayKeepEveryInvariant) {
 
 // The checker itself must see a broken match; otherwise the soak above proves nothing.
 TEST(Soak, CheckerCatchesBrokenStates) {
-  Field field;
-  SilentCues cues;
-  HeadlessTimers timers;
-  Match match{MatchState{}, field, cues, timers};
+  Simulation sim;
+  Match match(sim);
   FormCreate(match);
   Start(match);
-  ASSERT_TRUE(soak::Violations(match.state, timers).empty());
+  ASSERT_TRUE(soak::Violations(sim.state, sim.timers).empty());
 
   auto broken = [&](auto change) {
     MatchState s = match.state;
     change(s);
-    return !soak::Violations(s, timers).empty();
+    return !soak::Violations(s, sim.timers).empty();
   };
   EXPECT_TRUE(broken([](MatchState& s) { s.RightY = 0; }));
   EXPECT_TRUE(broken([](MatchState& s) { s.LeftMomentum = 51; }));
@@ -277,13 +267,13 @@ TEST(Soak, CheckerCatchesBrokenStates) {
   EXPECT_TRUE(broken([](MatchState& s) { s.RightScore = 4; }));
 
   Timer2Timer(match);
-  ASSERT_TRUE(soak::Violations(match.state, timers).empty());
-  timers.SetInterval(TimerId::Timer3, 0);
-  EXPECT_FALSE(soak::Violations(match.state, timers).empty()) << "timers out of step";
-  SetIntervals(timers, StopOrder, 0);
-  EXPECT_FALSE(soak::Violations(match.state, timers).empty()) << "stopped mid-round";
+  ASSERT_TRUE(soak::Violations(sim.state, sim.timers).empty());
+  sim.timers[TimerId::Timer3] = 0;
+  EXPECT_FALSE(soak::Violations(sim.state, sim.timers).empty()) << "timers out of step";
+  match.SetIntervals(StopOrder, 0);
+  EXPECT_FALSE(soak::Violations(sim.state, sim.timers).empty()) << "stopped mid-round";
   match.state.RoundOver = 1;
-  EXPECT_TRUE(soak::Violations(match.state, timers).empty()) << "stopped at a round's end";
+  EXPECT_TRUE(soak::Violations(sim.state, sim.timers).empty()) << "stopped at a round's end";
 }
 
 }  // namespace

@@ -39,24 +39,24 @@ bool AllowedScale(int32_t num, int32_t den) {
 }
 
 void CheckSide(Report& r, const MatchState& s, Side side) {
-  const SideFields& f = FieldsOf[side];
+  const auto f = FieldsOf(s, side);
   const bool right = side == Side::Right;
   r.SetPrefix(right ? "Right" : "Left");
-  r.Range("Y", s.*f.Y, 1, 300);
-  r.Range("Thrust", s.*f.Thrust, -1, 1);
-  r.Range("Speed", s.*f.Speed, -7, 7);
-  r.Range("Momentum", s.*f.Momentum, -50, 50);
-  r.Range("BeamState", s.*f.BeamState, 0, 2);
-  r.Range("Down", s.*f.Down, 0, 1);
-  r.Range("Score", s.*f.Score, 0, WinningScore);
+  r.Range("Y", f.Y, 1, 300);
+  r.Range("Thrust", f.Thrust, -1, 1);
+  r.Range("Speed", f.Speed, -7, 7);
+  r.Range("Momentum", f.Momentum, -50, 50);
+  r.Range("BeamState", f.BeamState, 0, 2);
+  r.Range("Down", f.Down, 0, 1);
+  r.Range("Score", f.Score, 0, WinningScore);
 
   // The beam head: at the nose before any flight, on a 10-pixel step while flying, and at the
   // far edge after a flight.
-  const int32_t x = s.*f.BeamX;
+  const int32_t x = f.BeamX;
   const int32_t nose = right ? 370 : 30;
   const int32_t edge = right ? 0 : 400;
   const bool flightStep = x % 10 == 0 && (right ? x >= 10 && x <= 360 : x >= 40 && x <= 390);
-  if (s.*f.BeamState == 2) {
+  if (f.BeamState == 2) {
     r.Require(flightStep,
               [&] { return "BeamX=" + std::to_string(x) + " is no place of a beam in flight"; });
   } else {
@@ -66,18 +66,17 @@ void CheckSide(Report& r, const MatchState& s, Side side) {
   }
 
   // The wreck: at rest while the ship is whole, on the ship's nose while it is down.
-  r.Range("WreckPhase", s.*f.WreckPhase, 1, 4);
-  r.Range("WreckTicks", s.*f.WreckTicks, 1, 9);
-  if (s.*f.Down == 0) {
-    r.Require(s.*f.WreckPhase == 1 && s.*f.WreckTicks == 1,
+  r.Range("WreckPhase", f.WreckPhase, 1, 4);
+  r.Range("WreckTicks", f.WreckTicks, 1, 9);
+  if (f.Down == 0) {
+    r.Require(f.WreckPhase == 1 && f.WreckTicks == 1,
               [] { return " wreck is animating while the ship is whole"; });
-    r.Require(s.*f.WreckX == 100 && s.*f.WreckY == 100,
-              [] { return " wreck is off its rest origin"; });
-    r.Require(s.*f.WreckDX == WreckRestOffsets.DX && s.*f.WreckDY == WreckRestOffsets.DY,
+    r.Require(f.WreckX == 100 && f.WreckY == 100, [] { return " wreck is off its rest origin"; });
+    r.Require(f.WreckDX == WreckRestOffsets.DX && f.WreckDY == WreckRestOffsets.DY,
               [] { return " wreck offsets are off their rest layout"; });
-  } else if (s.*f.Down == 1) {
-    r.Require(s.*f.WreckPhase >= 2, [] { return " ship is down but its wreck is not animating"; });
-    r.Require(s.*f.WreckX == nose && s.*f.WreckY == s.*f.Y,
+  } else if (f.Down == 1) {
+    r.Require(f.WreckPhase >= 2, [] { return " ship is down but its wreck is not animating"; });
+    r.Require(f.WreckX == nose && f.WreckY == f.Y,
               [] { return " wreck origin does not follow the destroyed ship"; });
   }
   r.SetPrefix("");
@@ -85,7 +84,7 @@ void CheckSide(Report& r, const MatchState& s, Side side) {
 
 }  // namespace
 
-std::vector<std::string> Violations(const MatchState& s, const PlayTimers& timers) {
+std::vector<std::string> Violations(const MatchState& s, const TimerIntervals& timers) {
   Report r;
   CheckSide(r, s, Side::Right);
   CheckSide(r, s, Side::Left);
@@ -118,9 +117,9 @@ std::vector<std::string> Violations(const MatchState& s, const PlayTimers& timer
   if (s.LeftDown == 1)
     r.Require(s.Casualty == 2 || s.Casualty == 3, [] { return "LeftDown not in Casualty"; });
 
-  const int32_t t1 = timers.Interval(TimerId::Timer1);
-  const int32_t t2 = timers.Interval(TimerId::Timer2);
-  const int32_t t3 = timers.Interval(TimerId::Timer3);
+  const int32_t t1 = timers[TimerId::Timer1];
+  const int32_t t2 = timers[TimerId::Timer2];
+  const int32_t t3 = timers[TimerId::Timer3];
   r.Require(t1 == t2 && t2 == t3 && (t1 == StoppedInterval || t1 == RunningInterval), [&] {
     return "timer intervals " + std::to_string(t1) + "," + std::to_string(t2) + "," +
            std::to_string(t3);

@@ -13,8 +13,9 @@
 #include "match/keys.h"
 #include "match/match.h"
 #include "match/resets.h"
+#include "match/simulation.h"
 #include "match/tick.h"
-#include "render/field.h"
+#include "tools/observers/trace_lines.h"
 
 namespace kavarin {
 
@@ -26,11 +27,9 @@ class Output {
   explicit Output(std::ostream& out) : out_(out) { buffer_.reserve(1 << 16); }
   ~Output() { Flush(); }
   void Text(std::string_view s) { buffer_.append(s); }
-  void Number(int64_t v) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v);
-    buffer_.append(digits, end);
-  }
+  void Number(int64_t v) { AppendNumber(buffer_, v); }
+  // For the trace's line writers, which append to it directly.
+  std::string& Buffer() { return buffer_; }
   void EndLine() {
     buffer_.push_back('\n');
     if (buffer_.size() > (1 << 16)) Flush();
@@ -46,75 +45,35 @@ class Output {
   std::string buffer_;
 };
 
-struct Trace {
-  Output& out;
+// Prints every drawing call, cue and interval assignment as it happens, while switched on.
+class TraceObserver : public Observer {
+ public:
+  explicit TraceObserver(Output& out) : out_(out) {}
   bool on = false;
-};
 
-class TraceSurface : public DrawingSurface {
- public:
-  TraceSurface(Field& field, Trace& trace) : field_(field), trace_(trace) {}
-  void SetPenColor(Color color) override { field_.SetPenColor(color); }
-  void Polyline(std::span<const Point> points) override {
-    if (trace_.on) {
-      trace_.out.Text(field_.PenColor() == Color::White ? "polyline FFFFFF" : "polyline 000000");
-      for (const Point& p : points) {
-        trace_.out.Text(" ");
-        trace_.out.Number(p.x);
-        trace_.out.Text(",");
-        trace_.out.Number(p.y);
-      }
-      trace_.out.EndLine();
-    }
-    field_.Polyline(points);
+  void PolylineDrawn(Color pen, std::span<const Point> points) override {
+    if (!on) return;
+    AppendPolylineLine(out_.Buffer(), pen, points);
+    out_.EndLine();
   }
-  void ClearField() override {
-    if (trace_.on) {
-      trace_.out.Text("clear");
-      trace_.out.EndLine();
-    }
-    field_.ClearField();
+  void FieldCleared() override {
+    if (!on) return;
+    out_.Text(ClearLine);
+    out_.EndLine();
   }
-  void SetBackgroundColor(Color color) override { field_.SetBackgroundColor(color); }
-  void SetClientSize(int32_t width, int32_t height) override {
-    field_.SetClientSize(width, height);
+  void CuePlayed(std::string_view name) override {
+    if (!on) return;
+    AppendCueLine(out_.Buffer(), name);
+    out_.EndLine();
+  }
+  void IntervalSet(TimerId timer, int32_t interval) override {
+    if (!on) return;
+    AppendIntervalLine(out_.Buffer(), timer, interval);
+    out_.EndLine();
   }
 
  private:
-  Field& field_;
-  Trace& trace_;
-};
-
-class TraceCues : public CuePlayer {
- public:
-  explicit TraceCues(Trace& trace) : trace_(trace) {}
-  void PlayCue(std::string_view name) override {
-    if (!trace_.on) return;
-    trace_.out.Text("cue ");
-    trace_.out.Text(name);
-    trace_.out.EndLine();
-  }
-
- private:
-  Trace& trace_;
-};
-
-class TraceTimers : public HeadlessTimers {
- public:
-  explicit TraceTimers(Trace& trace) : trace_(trace) {}
-  void SetInterval(TimerId timer, int32_t interval) override {
-    if (trace_.on) {
-      static constexpr const char* Names[] = {"interval Timer1 ", "interval Timer2 ",
-                                              "interval Timer3 "};
-      trace_.out.Text(Names[static_cast<size_t>(timer)]);
-      trace_.out.Number(interval);
-      trace_.out.EndLine();
-    }
-    HeadlessTimers::SetInterval(timer, interval);
-  }
-
- private:
-  Trace& trace_;
+  Output& out_;
 };
 
 // A word as it may be shown in a message: printable ASCII kept, anything else escaped, and long
@@ -169,13 +128,7 @@ void ExpectWords(const std::vector<std::string_view>& words, size_t least, size_
 
 class Replay {
  public:
-  explicit Replay(std::ostream& out)
-      : out_(out),
-        trace_{out_},
-        surface_(field_, trace_),
-        cues_(trace_),
-        timers_(trace_),
-        match_{MatchState{}, surface_, cues_, timers_} {
+  explicit Replay(std::ostream& out) : out_(out), trace_(out_), match_(sim_, trace_) {
     FormCreate(match_);
   }
 
@@ -227,14 +180,14 @@ class Replay {
   void Fire(int64_t firings) {
     MatchState cycleStart{};
     int64_t sinceCycleStart = -1;  // no cycle start recorded yet
-    for (int64_t left = firings; left > 0 && !AllStopped(timers_); --left) {
+    for (int64_t left = firings; left > 0 && match_.Running(); --left) {
       if (!trace_.on && left > LongestCycle) {
-        if (sinceCycleStart == LongestCycle && match_.state == cycleStart) {
+        if (sinceCycleStart == LongestCycle && sim_.state == cycleStart) {
           left %= LongestCycle;
           if (left == 0) break;
         }
         if (sinceCycleStart < 0 || sinceCycleStart == LongestCycle) {
-          cycleStart = match_.state;
+          cycleStart = sim_.state;
           sinceCycleStart = 0;
         }
       }
@@ -262,11 +215,12 @@ class Replay {
         out_.Number(value);
       }
     };
-    ForEachField(match_.state, print);
-    static constexpr const char* Names[] = {" Timer1=", " Timer2=", " Timer3="};
-    for (TimerId t : {TimerId::Timer1, TimerId::Timer2, TimerId::Timer3}) {
-      out_.Text(Names[static_cast<size_t>(t)]);
-      out_.Number(timers_.Interval(t));
+    ForEachField(sim_.state, print);
+    for (TimerId t : AllTimers) {
+      out_.Text(" ");
+      out_.Text(TimerName(t));
+      out_.Text("=");
+      out_.Number(sim_.timers[t]);
     }
     out_.EndLine();
   }
@@ -281,7 +235,7 @@ class Replay {
     static constexpr char Header[] = "P5\n400 300\n255\n";
     bool ok = std::fwrite(Header, 1, sizeof Header - 1, file) == sizeof Header - 1;
     const size_t bytes = static_cast<size_t>(FieldWidth) * FieldHeight;
-    ok = ok && std::fwrite(field_.Pixels(), 1, bytes, file) == bytes;
+    ok = ok && std::fwrite(sim_.field.Pixels(), 1, bytes, file) == bytes;
     const int saved = errno;
     ok = (std::fclose(file) == 0) && ok;
     if (!ok) std::remove(name.c_str());  // no half-written picture left behind
@@ -289,11 +243,8 @@ class Replay {
   }
 
   Output out_;
-  Trace trace_;
-  Field field_;
-  TraceSurface surface_;
-  TraceCues cues_;
-  TraceTimers timers_;
+  TraceObserver trace_;
+  Simulation sim_;
   Match match_;
 };
 

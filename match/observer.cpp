@@ -1,0 +1,10 @@
+#include "match/observer.h"
+
+namespace kavarin {
+
+Observer& NoObserver() {
+  static Observer none;
+  return none;
+}
+
+}  // namespace kavarin
