@@ -1,13 +1,15 @@
 // The cost of the game's own work: one frame tick with its drawing in typical moments of play,
-// clearing the field, and the field's line rasteriser against QPainter on the very polylines a
-// tick draws. Run it from a Release build:
+// clearing the field, saving, restoring and hashing the whole simulation, and the field's line
+// rasteriser against QPainter on the very polylines a tick draws. Run it from a Release build:
 //   build-release/bench/kavarin-bench-core
 // It closes with a summary of the figures against their targets.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,47 @@ void BM_ClearField(benchmark::State& st) {
   st.SetBytesProcessed(st.iterations() * FieldWidth * FieldHeight);
 }
 BENCHMARK(BM_ClearField)->Repetitions(9)->ReportAggregatesOnly(true);
+
+// The simulation as online play handles it up to 60 times a second: saved into one of a ring of
+// ring, restored from one, and hashed. The ring are on the heap, as a session keeps them.
+constexpr int SavedSlots = 9;
+
+void BM_SaveSimulation(benchmark::State& st) {
+  Bench b;
+  Enter(b, Scene::CalmBothBeams);
+  auto ring = std::make_unique<std::array<Simulation, SavedSlots>>();
+  int next = 0;
+  for (auto _ : st) {
+    (*ring)[next] = b.sim;
+    next = (next + 1) % SavedSlots;
+    benchmark::ClobberMemory();
+  }
+  st.SetBytesProcessed(st.iterations() * static_cast<int64_t>(sizeof(Simulation)));
+}
+BENCHMARK(BM_SaveSimulation)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void BM_RestoreSimulation(benchmark::State& st) {
+  Bench b;
+  Enter(b, Scene::CalmBothBeams);
+  auto ring = std::make_unique<std::array<Simulation, SavedSlots>>();
+  for (Simulation& slot : *ring) slot = b.sim;
+  int next = 0;
+  for (auto _ : st) {
+    b.sim = (*ring)[next];
+    next = (next + 1) % SavedSlots;
+    benchmark::ClobberMemory();
+  }
+  st.SetBytesProcessed(st.iterations() * static_cast<int64_t>(sizeof(Simulation)));
+}
+BENCHMARK(BM_RestoreSimulation)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void BM_HashSimulation(benchmark::State& st) {
+  Bench b;
+  Enter(b, Scene::CalmBothBeams);
+  for (auto _ : st) benchmark::DoNotOptimize(SimulationHash(b.sim));
+  st.SetBytesProcessed(st.iterations() * static_cast<int64_t>(sizeof(Simulation)));
+}
+BENCHMARK(BM_HashSimulation)->Repetitions(9)->ReportAggregatesOnly(true);
 
 // The polylines of one calm tick and one blast tick, in their colours: black erases, then white.
 std::vector<DrawnPolyline> TickPolylines() {
@@ -168,6 +211,15 @@ void PrintSummary(const SummaryReporter& rep) {
               blast <= 6.0 ? "met" : "MISSED");
   std::printf("  tick, two wrecks flying:       %6.2f us\n", wrecks);
   std::printf("  ClearField:                    %6.2f us\n", get("BM_ClearField").ns / 1000.0);
+  const double save = get("BM_SaveSimulation").ns / 1000.0;
+  const double restore = get("BM_RestoreSimulation").ns / 1000.0;
+  const double hash = get("BM_HashSimulation").ns / 1000.0;
+  std::printf("  save the simulation (%zu B):  %6.2f us  (target <= 10 us: %s)\n",
+              sizeof(Simulation), save, save <= 10.0 ? "met" : "MISSED");
+  std::printf("  restore the simulation:        %6.2f us  (target <= 10 us: %s)\n", restore,
+              restore <= 10.0 ? "met" : "MISSED");
+  std::printf("  hash the simulation:           %6.2f us  (target <= 30 us: %s)\n", hash,
+              hash <= 30.0 ? "met" : "MISSED");
   const double ours = get("BM_FieldRaster").pixelsPerSecond / 1e6;
   std::printf("  field rasteriser:              %6.0f Mpixel/s  (target >= 500: %s)\n", ours,
               ours >= 500 ? "met" : "MISSED");
