@@ -39,7 +39,6 @@ class TForm1 : public QMainWindow, private Observer {
   void Tick();
 
   Match& Game() { return match_; }
-  const Simulation& Sim() const { return sim_; }
   FieldView& View() { return *field_; }
   const TimerIntervals& Timers() const { return sim_.timers; }
   const PacedTimers& Pacer() const { return timers_; }
