@@ -1,6 +1,7 @@
 #include "tools/observers/trace_lines.h"
 
 #include <charconv>
+#include <type_traits>
 
 namespace kavarin {
 
@@ -35,6 +36,29 @@ void AppendIntervalLine(std::string& out, TimerId timer, int32_t interval) {
   out.append(TimerName(timer));
   out.push_back(' ');
   AppendNumber(out, interval);
+}
+
+void AppendStateLine(std::string& out, const Simulation& sim) {
+  out.append("state");
+  ForEachField(sim.state, [&out](const char* name, const auto& value) {
+    out.push_back(' ');
+    out.append(name);
+    out.push_back('=');
+    if constexpr (std::is_same_v<std::decay_t<decltype(value)>, WreckOffsets>) {
+      for (size_t i = 0; i < value.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        AppendNumber(out, value[i]);
+      }
+    } else {
+      AppendNumber(out, value);
+    }
+  });
+  for (TimerId t : AllTimers) {
+    out.push_back(' ');
+    out.append(TimerName(t));
+    out.push_back('=');
+    AppendNumber(out, sim.timers[t]);
+  }
 }
 
 }  // namespace kavarin

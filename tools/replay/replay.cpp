@@ -201,27 +201,7 @@ class Replay {
   static constexpr int64_t LongestCycle = 600;
 
   void PrintState() {
-    out_.Text("state");
-    auto print = [this](const char* name, const auto& value) {
-      out_.Text(" ");
-      out_.Text(name);
-      out_.Text("=");
-      if constexpr (std::is_same_v<std::decay_t<decltype(value)>, WreckOffsets>) {
-        for (size_t i = 0; i < value.size(); ++i) {
-          if (i > 0) out_.Text(",");
-          out_.Number(value[i]);
-        }
-      } else {
-        out_.Number(value);
-      }
-    };
-    ForEachField(sim_.state, print);
-    for (TimerId t : AllTimers) {
-      out_.Text(" ");
-      out_.Text(TimerName(t));
-      out_.Text("=");
-      out_.Number(sim_.timers[t]);
-    }
+    AppendStateLine(out_.Buffer(), sim_);
     out_.EndLine();
   }
 
