@@ -8,6 +8,8 @@
 # and, in the Debian package only (the component "debian"):
 #   share/doc/kavarin/copyright                   DEP-5, with the text of LICENSE
 #   share/doc/kavarin/changelog.Debian.gz
+#   share/lintian/overrides/kavarin               what lintian need not say of a package
+#                                                 that is not uploaded to Debian
 include(GNUInstallDirs)
 
 # Debian keeps games apart from other programs; the game finds its sounds from either.
@@ -65,6 +67,9 @@ if(TARGET kavarin)
   endif()
   install(FILES ${debian_docs} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kavarin
           COMPONENT debian EXCLUDE_FROM_ALL)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kavarin
+          COMPONENT debian EXCLUDE_FROM_ALL)
   add_custom_target(kavarin_install_docs ALL DEPENDS ${man_page} ${debian_docs})
 endif()
 
@@ -96,6 +101,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_KAVARIN_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/strip_notes.cmake)
 # Everything, the Debian documents included, in the one package.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
