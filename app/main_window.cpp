@@ -30,6 +30,9 @@ TForm1::TForm1(CuePlayer& cues, QWidget* parent)
   setCentralWidget(field_);
   BuildMenu();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // The size is settled before the window is placed: a window still being sized when it is
+  // shown is placed by its client area, and its frame would stand a title bar higher.
+  layout()->activate();
   move(28, 23);
 
   FormCreate(match_);

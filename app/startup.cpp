@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/app_icon.h"
 #include "app/dialogs/how_to_play_dialog.h"
@@ -61,6 +64,11 @@ void InstallQuietMessages() {
 }
 
 int RunKavarin(int argc, char** argv) {
+  // Before anything else, so that --help and --version need no display.
+  const std::vector<std::string_view> arguments(argv + std::min(argc, 1), argv + argc);
+  const CommandLine options = ParseCommandLine(arguments);
+  if (options.action != CommandLine::Action::Play) return FinishCommandLine(options);
+
   InstallQuietMessages();
   if (auto why = MissingDisplay(Env("QT_QPA_PLATFORM"), Env("DISPLAY"), Env("WAYLAND_DISPLAY"))) {
     PrintLine("could not open a display (" + *why + ")");
@@ -69,7 +77,9 @@ int RunKavarin(int argc, char** argv) {
 
   // Start-up runs in this order: the application (with its sound), its title, the main
   // window, then both dialogs hidden, and finally the main window is shown.
-  QApplication app(argc, argv);
+  // The toolkit sees the program's name only: every argument has been read above.
+  int toolkitArgc = std::min(argc, 1);
+  QApplication app(toolkitArgc, argv);
   SdlCuePlayer cues(
       SdlCuePlayer::DefaultFolders(QCoreApplication::applicationDirPath().toStdString()));
   QApplication::setApplicationName("Kavarin");

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kavarin {
+
+// What the program was asked to do by its arguments.
+struct CommandLine {
+  // In rising precedence: --help wins over --version, and both over playing.
+  enum class Action { Play, Version, Help, Error };
+  Action action = Action::Play;
+  // For Error: what is wrong, one line, without the program's name.
+  std::string error;
+};
+
+// One option of the table. An option with a value takes it as "--name=VALUE" or as the next
+// argument; an optional value is taken from the next argument only when that does not start
+// with '-'.
+struct CommandLineOption {
+  enum class Takes { Nothing, Value, OptionalValue };
+  std::string_view name;  // "--help"
+  Takes takes;
+  std::string_view valueName;    // "FILE", shown in the usage
+  std::string_view description;  // one line of the usage
+  // Records the option (value as given, or nothing); returns what is wrong with the value.
+  std::optional<std::string> (*apply)(CommandLine&, std::optional<std::string_view> value);
+};
+
+// The game's own options.
+std::span<const CommandLineOption> KavarinOptions();
+
+// Reads the arguments after the program's name against an option table. Every argument must be
+// one of its options; the first that is not makes the whole line an Error.
+CommandLine ParseArguments(std::span<const CommandLineOption> table,
+                           std::span<const std::string_view> arguments);
+
+// ParseArguments with the game's options.
+CommandLine ParseCommandLine(std::span<const std::string_view> arguments);
+
+// What --help and --version print.
+std::string UsageText(std::span<const CommandLineOption> table);
+std::string VersionText();
+
+// Carries out an action other than Play: the usage or the version on standard output (exit
+// status 0), or the error in one line on standard error (exit status 2). Returns the status;
+// Play does nothing and returns 0.
+int FinishCommandLine(const CommandLine& line);
+
+}  // namespace kavarin

@@ -1,0 +1,158 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <string>
+#include <vector>
+
+namespace kavarin {
+namespace {
+
+using Action = CommandLine::Action;
+
+CommandLine Parse(std::vector<std::string_view> words) {
+  return ParseCommandLine(words);
+}
+
+TEST(CommandLine, OnlyHelpAndVersionAreAccepted) {
+  EXPECT_EQ(Parse({}).action, Action::Play);
+  EXPECT_EQ(Parse({"--help"}).action, Action::Help);
+  EXPECT_EQ(Parse({"--version"}).action, Action::Version);
+  EXPECT_EQ(Parse({"--version", "--help"}).action, Action::Help);
+  EXPECT_EQ(Parse({"--help", "--version", "--help"}).action, Action::Help);
+
+  // Every other word spoils the whole line, wherever it stands, with one line naming it.
+  const std::vector<std::vector<std::string_view>> bad = {
+      {"-h"},
+      {"-help"},
+      {"--"},
+      {"-"},
+      {"help"},
+      {""},
+      {"--help=yes"},
+      {"--HELP"},
+      {"--helpx"},
+      {"--version", "1"},
+      {"-platform"},
+      {"--help", "-display"},
+      {"offscreen", "--help"},
+      {"--a\nb"},
+  };
+  for (const auto& words : bad) {
+    const CommandLine line = Parse(words);
+    std::string shown;
+    for (std::string_view w : words) shown += "[" + std::string(w) + "]";
+    EXPECT_EQ(line.action, Action::Error) << shown;
+    EXPECT_FALSE(line.error.empty()) << shown;
+    EXPECT_EQ(line.error.find('\n'), std::string::npos) << shown;
+  }
+  EXPECT_EQ(Parse({"--help", "--helpx"}).error, "unknown option '--helpx'");
+  EXPECT_EQ(Parse({"help"}).error, "unexpected argument 'help'");
+  EXPECT_EQ(Parse({"--help=yes"}).error, "'--help' takes no value");
+  EXPECT_EQ(Parse({"--a\nb"}).error, "unknown option '--a?b'");
+}
+
+// Options with values, as later options take them, on a table of the test's own.
+std::vector<std::string> seen;
+std::optional<std::string> Record(CommandLine&, std::optional<std::string_view> value) {
+  seen.push_back("record " + std::string(*value));
+  return std::nullopt;
+}
+std::optional<std::string> Host(CommandLine&, std::optional<std::string_view> value) {
+  if (value && value->find_first_not_of("0123456789") != std::string_view::npos)
+    return "not a port";
+  seen.push_back("host " + std::string(value.value_or("-")));
+  return std::nullopt;
+}
+constexpr CommandLineOption kTestOptions[] = {
+    {"--record", CommandLineOption::Takes::Value, "FILE", "record", Record},
+    {"--host", CommandLineOption::Takes::OptionalValue, "PORT", "host", Host},
+    {"--help", CommandLineOption::Takes::Nothing, "", "help",
+     [](CommandLine& line, auto) -> std::optional<std::string> {
+       line.action = Action::Help;
+       return std::nullopt;
+     }},
+};
+
+TEST(CommandLine, OptionValuesFollowTheTable) {
+  struct Case {
+    std::vector<std::string_view> words;
+    Action action;
+    std::vector<std::string> seen;
+  };
+  const std::vector<Case> cases = {
+      {{"--record", "a.txt"}, Action::Play, {"record a.txt"}},
+      {{"--record=a=b"}, Action::Play, {"record a=b"}},
+      {{"--record", "-"}, Action::Play, {"record -"}},
+      {{"--record="}, Action::Play, {"record "}},
+      {{"--record"}, Action::Error, {}},
+      {{"--host"}, Action::Play, {"host -"}},
+      {{"--host", "4000", "--record", "r"}, Action::Play, {"host 4000", "record r"}},
+      {{"--host", "--help"}, Action::Help, {"host -"}},
+      {{"--host=12"}, Action::Play, {"host 12"}},
+      {{"--host", "x"}, Action::Error, {}},
+      {{"--host", "1", "2"}, Action::Error, {"host 1"}},
+  };
+  for (const Case& c : cases) {
+    seen.clear();
+    const CommandLine line = ParseArguments(kTestOptions, c.words);
+    EXPECT_EQ(line.action, c.action) << c.words[0] << " " << line.error;
+    EXPECT_EQ(seen, c.seen) << c.words[0];
+  }
+  EXPECT_EQ(ParseArguments(kTestOptions, std::vector<std::string_view>{"--record"}).error,
+            "'--record' needs FILE");
+  EXPECT_EQ(ParseArguments(kTestOptions, std::vector<std::string_view>{"--host=x"}).error,
+            "'--host': not a port");
+
+  const std::string usage = UsageText(kTestOptions);
+  for (const char* line : {"--record FILE", "--host [PORT]", "--help "})
+    EXPECT_NE(usage.find(line), std::string::npos) << line << "\n" << usage;
+}
+
+struct Outcome {
+  int status;
+  QByteArray out;
+  QByteArray err;
+};
+
+// The game with no display at all: nothing here may need one.
+Outcome RunGame(const QStringList& arguments) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  QProcess game;
+  game.setProcessEnvironment(env);
+  game.start(KAVARIN_EXE, arguments);
+  const bool finished = game.waitForFinished(10000);
+  if (!finished) {
+    game.kill();
+    game.waitForFinished(5000);
+  }
+  return {finished && game.exitStatus() == QProcess::NormalExit ? game.exitCode() : -1,
+          game.readAllStandardOutput(), game.readAllStandardError()};
+}
+
+TEST(CommandLine, TheGamePrintsAndExitsWithoutADisplay) {
+  const Outcome help = RunGame({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.toStdString(), UsageText(KavarinOptions()));
+  EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
+
+  const Outcome version = RunGame({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "kavarin 0.970819\n");
+  EXPECT_TRUE(version.err.isEmpty()) << version.err.toStdString();
+
+  for (const QStringList& bad : {QStringList{"--bogus"}, QStringList{"-platform", "offscreen"}}) {
+    const Outcome run = RunGame(bad);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("kavarin: unknown option '" + bad[0].toUtf8() + "'"))
+        << run.err.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace kavarin
