@@ -154,8 +154,10 @@ void Session::Poll(int64_t nowUs) {
     --stopNoticesLeft_;
     Send(stopNotice_);
   }
-  if (state_ == SessionState::Connecting || state_ == SessionState::Syncing ||
-      state_ == SessionState::Playing) {
+  // A host waits for its guest as long as it takes; after that, silence loses the other machine.
+  const bool listening = me_ == Player::Host && state_ == SessionState::Connecting;
+  if (!listening && (state_ == SessionState::Connecting || state_ == SessionState::Syncing ||
+                     state_ == SessionState::Playing)) {
     if (nowUs - lastHeardUs_ > options_.timeoutUs) {
       state_ = SessionState::PeerLost;
       return;
