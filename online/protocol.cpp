@@ -42,7 +42,6 @@ class Reader {
   uint16_t U16() { return static_cast<uint16_t>(Bytes(2)); }
   uint32_t U32() { return static_cast<uint32_t>(Bytes(4)); }
   uint64_t U64() { return Bytes(8); }
-  void Fail() { ok_ = false; }
 
  private:
   std::span<const uint8_t> d_;

@@ -27,7 +27,6 @@ class Output {
   explicit Output(std::ostream& out) : out_(out) { buffer_.reserve(1 << 16); }
   ~Output() { Flush(); }
   void Text(std::string_view s) { buffer_.append(s); }
-  void Number(int64_t v) { AppendNumber(buffer_, v); }
   // For the trace's line writers, which append to it directly.
   std::string& Buffer() { return buffer_; }
   void EndLine() {
