@@ -34,6 +34,9 @@ class TForm1 : public QMainWindow {
   // One firing of a running timer: a whole frame tick, then the field is repainted.
   void Tick();
 
+  // A game controller's key event, by virtual key code.
+  void ControllerKey(bool down, int32_t code);
+
   Match& Game() { return match_; }
   FieldView& View() { return *field_; }
   const PlayTimers& Timers() const { return timers_; }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/controllers/controller_poller.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/app_icon.h"
 #include "app/dialogs/how_to_play_dialog.h"
@@ -68,7 +69,7 @@ int RunKavarin(int argc, char** argv) {
   }
 
   // Start-up runs in this order: the application (with its sound), its title, the main
-  // window, then both dialogs hidden, and finally the main window is shown.
+  // window, then both dialogs hidden, the game controllers, and finally the main window is shown.
   QApplication app(argc, argv);
   SdlCuePlayer cues(
       SdlCuePlayer::DefaultFolders(QCoreApplication::applicationDirPath().toStdString()));
@@ -80,6 +81,7 @@ int RunKavarin(int argc, char** argv) {
   TForm2 form2(&form1);
   TForm3 form3(&form1);
   form1.SetDialogs(&form2, &form3);
+  ControllerPoller pads([&form1](bool down, int32_t code) { form1.ControllerKey(down, code); });
 
   form1.show();
   return QApplication::exec();
