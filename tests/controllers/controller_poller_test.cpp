@@ -24,15 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
-using Event = std::pair<bool, int32_t>;
-using Events = std::vector<Event>;
-
-constexpr Event Down(int32_t code) {
-  return {true, code};
-}
-constexpr Event Up(int32_t code) {
-  return {false, code};
-}
+using Events = std::vector<std::pair<bool, int32_t>>;
 
 // Runs the event loop until `done` holds, for at most `ms`.
 template <typename Done>
@@ -43,26 +35,14 @@ bool Spin(int ms, Done done) {
   return done();
 }
 
-// Stands in for /dev/input: a node appearing in it is a device plugged in.
-class DeviceFolder {
- public:
-  DeviceFolder() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() /
-            ("kavarin-pads-" + std::to_string(getpid()) + "-" + test->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~DeviceFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  QString Path() const { return QString::fromStdString(path_.string()); }
-  void NodeAppears() { std::ofstream(path_ / ("event" + std::to_string(nodes_++))); }
-
- private:
-  fs::path path_;
-  int nodes_ = 0;
+// A scratch folder standing in for /dev/input: a node appearing in it is a device plugged in.
+struct DeviceFolder {
+  fs::path path = fs::temp_directory_path() / ("kavarin-pads-" + std::to_string(getpid()));
+  int nodes = 0;
+  DeviceFolder() { fs::create_directories(path); }
+  ~DeviceFolder() { fs::remove_all(path); }
+  QString Path() const { return QString::fromStdString(path.string()); }
+  void NodeAppears() { std::ofstream(path / ("event" + std::to_string(nodes++))); }
 };
 
 // One of SDL's virtual game controllers, with every button and axis of SDL's layout.
@@ -74,25 +54,18 @@ class VirtualPad {
     desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
     desc.naxes = SDL_CONTROLLER_AXIS_MAX;
     desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    desc.name = "Kavarin test pad";
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    EXPECT_GE(index, 0) << SDL_GetError();
-    joystick_ = SDL_JoystickOpen(index);
+    joystick_ = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
     EXPECT_NE(joystick_, nullptr) << SDL_GetError();
   }
   ~VirtualPad() { Pull(); }
-
-  void Button(SDL_GameControllerButton button, bool pressed) {
-    SDL_JoystickSetVirtualButton(joystick_, button, pressed);
+  void Press(SDL_GameControllerButton button, bool down = true) {
+    SDL_JoystickSetVirtualButton(joystick_, button, down);
   }
-  void StickY(int16_t value) {
-    SDL_JoystickSetVirtualAxis(joystick_, SDL_CONTROLLER_AXIS_LEFTY, value);
-  }
+  void StickY(int16_t y) { SDL_JoystickSetVirtualAxis(joystick_, SDL_CONTROLLER_AXIS_LEFTY, y); }
   void Pull() {
     if (joystick_ == nullptr) return;
     const SDL_JoystickID id = SDL_JoystickInstanceID(joystick_);
-    SDL_JoystickClose(joystick_);
-    joystick_ = nullptr;
+    SDL_JoystickClose(std::exchange(joystick_, nullptr));
     for (int i = 0; i < SDL_NumJoysticks(); ++i)
       if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
   }
@@ -101,89 +74,72 @@ class VirtualPad {
   SDL_Joystick* joystick_ = nullptr;
 };
 
-// Key-ups of one controller pulled out come in no particular order.
-Events Sorted(Events events) {
-  std::sort(events.begin(), events.end());
-  return events;
-}
-
-struct Log {
+TEST(ControllerPoller, ControllersPluggedInAndPulledOutWhileTheGameRuns) {
   Events sent;
-  ControllerKeys::Send Sink() {
-    return [this](bool down, int32_t code) { sent.emplace_back(down, code); };
-  }
-  // Waits for `n` events (and a little more for any that should not come), and takes them.
-  Events Take(size_t n) {
+  // Waits for `n` key events, and a little longer for any that should not come; sorted, as the
+  // key-ups of a controller pulled out come in no particular order.
+  auto take = [&](size_t n) {
     Spin(2000, [&] { return sent.size() >= n; });
     Spin(50, [] { return false; });
+    std::sort(sent.begin(), sent.end());
     return std::exchange(sent, {});
-  }
-};
-
-TEST(ControllerPoller, ControllersPluggedInAndPulledOutWhileTheGameRuns) {
+  };
   DeviceFolder devices;
-  Log log;
-  ControllerPoller poller(log.Sink(), devices.Path(), [] {
-    return KeyRepeat{milliseconds(60), milliseconds(20)};
-  });
-  EXPECT_FALSE(poller.Polling());
+  ControllerPoller poller([&](bool down, int32_t code) { sent.emplace_back(down, code); },
+                          devices.Path(),
+                          [] {
+                            return KeyRepeat{milliseconds(60), milliseconds(20)};
+                          });
 
   // Nothing is asked of SDL until the device folder changes.
   VirtualPad left, right, third;
   Spin(300, [] { return false; });
-  EXPECT_EQ(poller.SeatCount(), 0);
   EXPECT_FALSE(poller.Polling());
+  EXPECT_EQ(poller.SeatCount(), 0);
   devices.NodeAppears();
   ASSERT_TRUE(Spin(2000, [&] { return poller.SeatCount() == 2; }));
-  EXPECT_TRUE(poller.Polling());
 
-  left.Button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
-  EXPECT_EQ(log.Take(1), Events{Down(VkA)});
+  left.Press(SDL_CONTROLLER_BUTTON_DPAD_UP);
+  EXPECT_EQ(take(1), (Events{{true, VkA}}));
   right.StickY(-9000);  // inside the dead zone
-  EXPECT_EQ(log.Take(0), Events{});
+  third.Press(SDL_CONTROLLER_BUTTON_START);
+  EXPECT_EQ(take(0), Events{});
   right.StickY(20000);
-  EXPECT_EQ(log.Take(1), Events{Down(VkOem2)});
-  third.Button(SDL_CONTROLLER_BUTTON_START, true);
-  third.StickY(-32768);
-  right.Button(SDL_CONTROLLER_BUTTON_START, true);
-  EXPECT_EQ(log.Take(1), Events{Down(VkSpace)});
+  right.Press(SDL_CONTROLLER_BUTTON_START);
+  EXPECT_EQ(take(2), (Events{{true, VkSpace}, {true, VkOem2}}));
 
-  // Held fire repeats: first after 60 ms, then every 20 ms.
+  // Held fire: down, then a repeat after 60 ms and every 20 ms after that.
   QElapsedTimer held;
   held.start();
-  left.Button(SDL_CONTROLLER_BUTTON_Y, true);
-  const Events fired = log.Take(8);
-  const auto most = static_cast<size_t>(2 + (held.elapsed() - 60) / 20);
+  left.Press(SDL_CONTROLLER_BUTTON_Y);
+  const Events fired = take(8);
   EXPECT_GE(fired.size(), 8u);
-  EXPECT_LE(fired.size(), most);
-  EXPECT_EQ(fired, Events(fired.size(), Down(VkS)));
+  EXPECT_LE(fired.size(), static_cast<size_t>(2 + (held.elapsed() - 60) / 20));
+  EXPECT_EQ(fired, Events(fired.size(), {true, VkS}));
 
-  // The left controller is pulled out holding up and fire: both are let go, and the right
-  // player keeps their seat.
+  // Pulled out holding up and fire, the left controller lets both go. The third stays ignored,
+  // and the next one plugged in flies the left ship; the right player keeps theirs.
   left.Pull();
-  EXPECT_EQ(Sorted(log.Take(2)), (Events{Up(VkA), Up(VkS)}));
-  right.StickY(0);
-  EXPECT_EQ(log.Take(1), Events{Up(VkOem2)});
-
-  // The third, already connected, stays ignored; the next one plugged in flies the left ship.
+  EXPECT_EQ(take(2), (Events{{false, VkA}, {false, VkS}}));
   VirtualPad next;
   devices.NodeAppears();
   ASSERT_TRUE(Spin(2000, [&] { return poller.SeatCount() == 2; }));
-  next.Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, true);
-  third.Button(SDL_CONTROLLER_BUTTON_A, true);
-  EXPECT_EQ(log.Take(1), Events{Down(VkX)});
+  next.Press(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+  third.Press(SDL_CONTROLLER_BUTTON_A);
+  right.StickY(0);
+  EXPECT_EQ(take(2), (Events{{false, VkOem2}, {true, VkX}}));
 
   // With every controller gone the poller goes quiet once the folder has settled.
   next.Pull();
   right.Pull();
   third.Pull();
-  EXPECT_EQ(Sorted(log.Take(2)), (Events{Up(VkSpace), Up(VkX)}));
-  EXPECT_EQ(poller.SeatCount(), 0);
+  EXPECT_EQ(take(2), (Events{{false, VkSpace}, {false, VkX}}));
   EXPECT_TRUE(Spin(6000, [&] { return !poller.Polling(); }));
 }
 
 // Activation reaches the widgets through the event loop; watch for it.
-bool WaitActive(QWidget* window) {
+bool Activate(QWidget* window) {
+  window->activateWindow();
   return Spin(1000, [&] { return QApplication::activeWindow() == window; });
 }
 
@@ -196,8 +152,7 @@ TEST(ControllerPoller, ControllersFlyTheShipsWhileTheGameIsInFront) {
   auto* form3 = new TForm3(&form);
   form.SetDialogs(form2, form3);
   form.show();
-  form.activateWindow();
-  ASSERT_TRUE(WaitActive(&form));
+  ASSERT_TRUE(Activate(&form));
   DeviceFolder devices;
   ControllerPoller pads([&](bool down, int32_t code) { form.ControllerKey(down, code); },
                         devices.Path(), [] { return KeyRepeat{}; });
@@ -206,53 +161,41 @@ TEST(ControllerPoller, ControllersFlyTheShipsWhileTheGameIsInFront) {
   ASSERT_TRUE(Spin(2000, [&] { return pads.SeatCount() == 1; }));
   const MatchState& state = form.Game().state;
 
-  // Start as Space starts the first round; the stick flies the left ship.
-  pad.Button(SDL_CONTROLLER_BUTTON_START, true);
+  // Start starts the first round as Space does; the stick flies the left ship, also while How to
+  // play is in front.
+  pad.Press(SDL_CONTROLLER_BUTTON_START);
   ASSERT_TRUE(Spin(2000, [&] { return !AllStopped(form.Timers()); }));
   pad.StickY(-32768);
   EXPECT_TRUE(Spin(2000, [&] { return state.LeftThrust == -1; }));
-
-  // With How to play in front it still does.
   form.KP1Click();
-  ASSERT_TRUE(WaitActive(form3));
+  ASSERT_TRUE(Activate(form3));
   pad.StickY(32767);
   EXPECT_TRUE(Spin(2000, [&] { return state.LeftThrust == 1; }));
 
-  // Another window in front (here one of the test's own): nothing reaches the game, as with
-  // keys.
+  // Another window in front (here one of the test's own): nothing reaches the game, as with keys.
   QWidget other;
   other.show();
-  other.activateWindow();
-  ASSERT_TRUE(WaitActive(&other));
+  ASSERT_TRUE(Activate(&other));
   pad.StickY(0);
-  pad.Button(SDL_CONTROLLER_BUTTON_A, true);
+  pad.Press(SDL_CONTROLLER_BUTTON_A);
   Spin(200, [] { return false; });
   EXPECT_EQ(state.LeftThrust, 1);
   EXPECT_EQ(state.LeftBeamState, 0);
-  pad.Button(SDL_CONTROLLER_BUTTON_A, false);
+  pad.Press(SDL_CONTROLLER_BUTTON_A, false);
 
-  // Version information blocks controllers as it blocks keys.
-  form.activateWindow();
-  ASSERT_TRUE(WaitActive(&form));
-  bool modal = false;
+  // Version information blocks controllers as it blocks keys; once it is closed, they fire.
+  ASSERT_TRUE(Activate(&form));
   int32_t beamWhileOpen = -1;
-  QTimer::singleShot(300, form2, [&] {
-    modal = QApplication::activeModalWidget() == form2;
-    pad.Button(SDL_CONTROLLER_BUTTON_B, true);
-  });
+  QTimer::singleShot(300, form2, [&] { pad.Press(SDL_CONTROLLER_BUTTON_B); });
   QTimer::singleShot(600, form2, [&] {
-    beamWhileOpen = state.LeftBeamState;
+    beamWhileOpen = QApplication::activeModalWidget() == form2 ? state.LeftBeamState : -1;
     form2->accept();
   });
   form.About1Click();
-  EXPECT_TRUE(modal);
   EXPECT_EQ(beamWhileOpen, 0);
-
-  // Back in front, the next press fires.
-  pad.Button(SDL_CONTROLLER_BUTTON_B, false);
-  form.activateWindow();
-  ASSERT_TRUE(WaitActive(&form));
-  pad.Button(SDL_CONTROLLER_BUTTON_X, true);
+  pad.Press(SDL_CONTROLLER_BUTTON_B, false);
+  ASSERT_TRUE(Activate(&form));
+  pad.Press(SDL_CONTROLLER_BUTTON_X);
   EXPECT_TRUE(Spin(2000, [&] { return state.LeftBeamState != 0; }));
 }
 
