@@ -123,6 +123,19 @@ void TForm1::ClientSizeSet(int32_t width, int32_t height) {
   field_->SetClientSize(width, height);
 }
 
+void TForm1::ControllerKey(bool down, int32_t code) {
+  // Controllers fly the ships while the game is in front: this window, or How to play, which
+  // takes no controller input of its own. A modal box blocks them as it blocks keys.
+  const bool front = isActiveWindow() || (form3_ && form3_->isActiveWindow());
+  if (!front || QApplication::activeModalWidget() != nullptr) return;
+  if (down) {
+    FormKeyDown(match_, code);
+    field_->Flush();
+  } else {
+    FormKeyUp(match_, code);
+  }
+}
+
 bool TForm1::OwnsKeyEvent(QObject* watched) const {
   if (!watched->isWidgetType()) return false;
   const QWidget* target = static_cast<QWidget*>(watched);

@@ -38,6 +38,9 @@ class TForm1 : public QMainWindow, private Observer {
   // One firing of a running timer: a whole frame tick, then the field is repainted.
   void Tick();
 
+  // A game controller's key event, by virtual key code.
+  void ControllerKey(bool down, int32_t code);
+
   Match& Game() { return match_; }
   FieldView& View() { return *field_; }
   const TimerIntervals& Timers() const { return sim_.timers; }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/controllers/controller_poller.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/app_icon.h"
 #include "app/dialogs/how_to_play_dialog.h"
@@ -76,7 +77,7 @@ int RunKavarin(int argc, char** argv) {
   }
 
   // Start-up runs in this order: the application (with its sound), its title, the main
-  // window, then both dialogs hidden, and finally the main window is shown.
+  // window, then both dialogs hidden, the game controllers, and finally the main window is shown.
   // The toolkit sees the program's name only: every argument has been read above.
   int toolkitArgc = std::min(argc, 1);
   QApplication app(toolkitArgc, argv);
@@ -90,6 +91,7 @@ int RunKavarin(int argc, char** argv) {
   TForm2 form2(&form1);
   TForm3 form3(&form1);
   form1.SetDialogs(&form2, &form3);
+  ControllerPoller pads([&form1](bool down, int32_t code) { form1.ControllerKey(down, code); });
 
   form1.show();
   return QApplication::exec();

@@ -8,8 +8,12 @@
 //   - CPU time of the whole process per second of play;
 //   - wake-ups of the main thread while play is stopped, before the first Start and after the
 //     round has ended;
+//   - the game-controller poller while play is stopped: wake-ups and CPU with one of SDL's
+//     virtual controllers connected, and wake-ups after it is pulled out (its device folder is
+//     a scratch folder, watched as /dev/input is in the game);
 //   - resident memory.
 // Run from a Release build on an otherwise idle machine: build-release/bench/kavarin-bench-play
+#include <SDL.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -22,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -29,6 +34,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/controllers/controller_poller.h"
 #include "app/main_window.h"
 #include "app/pacing/paced_timers.h"
 #include "app/sound/sdl_cue_player.h"
@@ -166,6 +172,25 @@ long MainThreadWakeups(int seconds) {
   return woke;
 }
 
+// Runs the event loop until `done` holds, for at most `seconds`.
+template <typename Done>
+bool SpinUntil(double seconds, Done done) {
+  const auto end = Clock::now() + duration<double>(seconds);
+  while (!done() && Clock::now() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  return done();
+}
+
+// One of SDL's virtual game controllers, plugged in while the program runs.
+int AttachVirtualController() {
+  SDL_VirtualJoystickDesc desc{};
+  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+  desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+  desc.name = "Kavarin bench pad";
+  return SDL_JoystickAttachVirtualEx(&desc);
+}
+
 double Percentile(std::vector<double> v, double p) {
   std::sort(v.begin(), v.end());
   return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
@@ -173,10 +198,17 @@ double Percentile(std::vector<double> v, double p) {
 
 int Run(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Only the virtual controller takes part, whatever is plugged into the machine.
+  qputenv("SDL_GAMECONTROLLER_IGNORE_DEVICES_EXCEPT", "0x0000/0x0000");
   QApplication app(argc, argv);
   SdlCuePlayer cues(SdlCuePlayer::DefaultFolders(
       QCoreApplication::applicationDirPath().toStdString() + "/../app"));
   TForm1 form(cues);
+  const std::filesystem::path devices =
+      std::filesystem::temp_directory_path() / ("kavarin-bench-pads-" + std::to_string(getpid()));
+  std::filesystem::create_directories(devices);
+  ControllerPoller pads([&form](bool down, int32_t code) { form.ControllerKey(down, code); },
+                        QString::fromStdString(devices.string()));
   form.show();
   QTimer* wake = form.Pacer().findChild<QTimer*>();
   if (wake == nullptr) {
@@ -227,6 +259,25 @@ int Run(int argc, char** argv) {
 
   const double played = duration<double>(playEnd - playStart).count();
   const long stoppedWakeups = MainThreadWakeups(StoppedSeconds);
+
+  // A controller plugged in while play is stopped: its node appears in the device folder.
+  const int pad = AttachVirtualController();
+  std::ofstream(devices / "event0").put('\n');
+  if (pad < 0 || !SpinUntil(5, [&] { return pads.SeatCount() == 1; })) {
+    std::fprintf(stderr, "kavarin-bench-play: the virtual controller got no seat\n");
+    return 1;
+  }
+  const double padCpuStart = CpuSeconds();
+  const long padWakeups = MainThreadWakeups(StoppedSeconds);
+  const double padCpu = (CpuSeconds() - padCpuStart) / StoppedSeconds * 100.0;
+  SDL_JoystickDetachVirtual(pad);
+  if (!SpinUntil(10, [&] { return !pads.Polling(); })) {
+    std::fprintf(stderr, "kavarin-bench-play: the poller kept polling after the controller left\n");
+    return 1;
+  }
+  const long pulledWakeups = MainThreadWakeups(StoppedSeconds);
+  std::filesystem::remove_all(devices);
+
   const long rssKb = ProcNumber("/proc/self/status", "VmRSS:");
   const long peakKb = ProcNumber("/proc/self/status", "VmHWM:");
 
@@ -264,6 +315,11 @@ int Run(int argc, char** argv) {
       static_cast<double>(idleWakeups) / StoppedSeconds,
       static_cast<double>(stoppedWakeups) / StoppedSeconds,
       idleWakeups == 0 && stoppedWakeups == 0 ? "met" : "MISSED");
+  std::printf(
+      "  with a game controller, play stopped: %.1f wake-ups/s and %.2f %% of a core while it "
+      "is connected; %.2f wake-ups/s after it is pulled out  (target 0: %s)\n",
+      static_cast<double>(padWakeups) / StoppedSeconds, padCpu,
+      static_cast<double>(pulledWakeups) / StoppedSeconds, pulledWakeups == 0 ? "met" : "MISSED");
   std::printf("  resident memory:           %8.1f MB now, %.1f MB peak  (target <= 60: %s)\n",
               static_cast<double>(rssKb) / 1024, static_cast<double>(peakKb) / 1024,
               peakKb <= 60 * 1024 ? "met" : "MISSED");
