@@ -214,7 +214,7 @@ TEST(ReplayOutputFailure, TheFirstLostWriteStopsTheRunAtOnceWithOneMessage) {
 }
 
 // `head`, `count` copies of `unit`, then `tail`, made as they are read, noting the most heap
-// that was in use at any read.
+// that was in use at any read. Then the end, or a failure as a disk's.
 struct MadeScript : ScriptSource {
   static size_t HeapInUse() {
     const struct mallinfo2 m = mallinfo2();
@@ -232,6 +232,7 @@ struct MadeScript : ScriptSource {
         --count;
       }
     }
+    if (text.empty() && fails) throw ReadFailure{"Input/output error"};
     const size_t n = std::min(size, text.size());
     std::copy_n(text.data(), n, data);
     text.erase(0, n);
@@ -241,6 +242,7 @@ struct MadeScript : ScriptSource {
   size_t count;
   std::string tail;
   size_t peak = 0;
+  bool fails = false;
 };
 
 TEST(ReplayReading, MemoryFollowsTheArgumentsNotTheLine) {
@@ -300,20 +302,9 @@ TEST(ReplayLineEnds, ACrLfScriptReadsLikeItsLfTwin) {
   EXPECT_EQ(RunScript("\r\r\n").err, "kavarin-replay: line 1: unknown command '\\x0D'\n");
 }
 
-// Fails after `lines` lines as a disk does.
-struct FailingScript : ScriptSource {
-  size_t Read(char* data, size_t size) override {
-    if (text.empty()) throw ReadFailure{"Input/output error"};
-    const size_t n = std::min(size, text.size());
-    std::copy_n(text.data(), n, data);
-    text.erase(0, n);
-    return n;
-  }
-  std::string text = "state\n\nstart";
-};
-
 TEST(ReplayCauses, EveryFailureNamesItsCause) {
-  FailingScript failing;
+  MadeScript failing("state\n\nstart", "", 0, "");
+  failing.fails = true;
   std::ostringstream out, err;
   StreamSink sink(out);
   EXPECT_EQ(RunReplay(failing, sink, err), ReplayError);
