@@ -175,7 +175,7 @@ TEST(Startup, LosingTheDisplayEndsTheGameWithOneLine) {
   }
   ASSERT_TRUE(shown) << "the game's window never appeared";
   x.reset();
-  const bool finished = game.waitForFinished(10000);
+  const bool finished = game.waitForFinished(20000);
   if (!finished) game.kill();
   ASSERT_TRUE(finished) << "the game went on without its display: "
                         << game.readAllStandardError().toStdString();
