@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "app/command_line.h"
@@ -13,7 +14,9 @@
 #include "app/dialogs/app_icon.h"
 #include "app/dialogs/how_to_play_dialog.h"
 #include "app/main_window.h"
+#include "app/platform_failure.h"
 #include "app/sound/sdl_cue_player.h"
+#include "app/stderr_capture.h"
 
 namespace kavarin {
 namespace {
@@ -23,21 +26,43 @@ void PrintLine(const std::string& line) {
   std::fflush(stderr);
 }
 
+std::string_view Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string_view(value) : std::string_view();
+}
+
+// While the application starts: what the toolkit said, and standard error held back, since the
+// X libraries print the X server's reasons there themselves. A failure is then told in one line.
+struct StartingUp {
+  StderrCapture held;
+  std::vector<std::string> said;
+};
+StartingUp* startingUp = nullptr;
+
 void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type != QtFatalMsg) return;
+  const std::string text = message.toStdString();
+  // The toolkit ends the program itself once the display has gone; say so first.
+  if (auto lost = DisplayLost(text, Env("DISPLAY"))) {
+    if (startingUp != nullptr) startingUp->held.Release();
+    PrintLine(*lost);
+    std::_Exit(1);
+  }
+  if (type != QtFatalMsg) {
+    if (startingUp != nullptr && startingUp->said.size() < 64) startingUp->said.push_back(text);
+    return;
+  }
+  std::string printed;
+  std::vector<std::string> said;
+  if (startingUp != nullptr) {
+    printed = startingUp->held.Release();
+    said = startingUp->said;
+  }
   if (message.contains("platform plugin")) {
-    const QByteArray display = qgetenv("DISPLAY");
-    PrintLine("could not open a display" +
-              (display.isEmpty() ? std::string() : " (DISPLAY=" + display.toStdString() + ")"));
+    PrintLine(PlatformFailure(said, text, printed, Env("DISPLAY"), Env("QT_QPA_PLATFORM")));
     std::_Exit(1);
   }
   // Anything else fatal: one line, then the toolkit aborts as it always does.
   PrintLine(message.section('\n', 0, 0).toStdString());
-}
-
-std::string_view Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string_view(value) : std::string_view();
 }
 
 }  // namespace
@@ -80,7 +105,11 @@ int RunKavarin(int argc, char** argv) {
   // window, then both dialogs hidden, the game controllers, and finally the main window is shown.
   // The toolkit sees the program's name only: every argument has been read above.
   int toolkitArgc = std::min(argc, 1);
+  auto starting = std::make_unique<StartingUp>();
+  startingUp = starting.get();
   QApplication app(toolkitArgc, argv);
+  startingUp = nullptr;
+  starting.reset();  // anything the libraries printed on a good start goes out after all
   SdlCuePlayer cues(
       SdlCuePlayer::DefaultFolders(QCoreApplication::applicationDirPath().toStdString()));
   QApplication::setApplicationName("Kavarin");

@@ -12,7 +12,8 @@ std::optional<std::string> MissingDisplay(std::string_view platform, std::string
                                           std::string_view waylandDisplay);
 
 // Keeps the toolkit's chatter off the terminal. A toolkit failure that ends the program still
-// ends it, with one line; a failure to open the display says so in plain words.
+// ends it, with one line; a failure to start the platform plugin (no display, a refused
+// authorisation, a missing plugin) and the loss of the display say so in plain words.
 void InstallQuietMessages();
 
 // The whole program: start-up, the main window, and the event loop until the window closes.

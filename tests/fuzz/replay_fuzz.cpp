@@ -3,11 +3,13 @@
 // exactly one "kavarin-replay: line L: ..." message; anything else stops the fuzzer.
 //
 // Two things are changed in the script before it runs, both only here:
-// - `field PATH` writes to one file in a private temporary folder, never to PATH itself.
+// - `field PATH` writes to one file in a private temporary folder, never to PATH itself; only
+//   `field .` (a folder, refused) and `field -` (the output) are left as they are.
 // - Every input gets a budget of TickBudget ticks, so one input cannot run for minutes. A traced
 //   `tick N` (which prints every drawing call) is lowered to what the budget has left; an
 //   untraced one is charged UntracedTickCost at most, since the tool shortens long untraced runs
-//   itself. Once the budget is spent the script is cut off before the line that would exceed it.
+//   itself, and `field -` FieldOutputCost. Once the budget is spent the script is cut off before
+//   the line that would exceed it.
 // Everything else, huge numbers, NUL bytes and long lines included, reaches the tool as it is.
 #include "tests/fuzz/replay_fuzz.h"
 
@@ -84,7 +86,9 @@ std::string Tame(std::string_view script) {
     const std::string_view line = script.substr(pos, end - pos);
     pos = end + 1;
 
-    std::vector<std::string_view> words = SplitWords(line);
+    // The tool reads a line ending in CR LF as its LF twin.
+    std::vector<std::string_view> words =
+        SplitWords(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
     std::string replaced;
     if (words.size() == 2 && words[0] == "trace") {
       if (words[1] == "on") traced = true;
@@ -102,6 +106,9 @@ std::string Tame(std::string_view script) {
           budget -= cost;
         }
       }
+    } else if (words.size() == 2 && words[0] == "field" && words[1] == "-") {
+      if (FieldOutputCost > budget) break;
+      budget -= FieldOutputCost;
     } else if (words.size() == 2 && words[0] == "field" && words[1] != ".") {
       words[1] = FieldPath();
       replaced = Join(words);

@@ -12,6 +12,8 @@ constexpr int64_t TickBudget = 20000;
 // What an untraced `tick N` is charged at most: the tool runs at most a few of the game's
 // 600-tick cycles before it shortens the rest.
 constexpr int64_t UntracedTickCost = 2000;
+// What `field -` is charged: its picture is about as long as the trace of this many ticks.
+constexpr int64_t FieldOutputCost = 400;
 
 struct RunResult {
   int status = 0;

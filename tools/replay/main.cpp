@@ -1,24 +1,55 @@
 // kavarin-replay: runs scripted matches on the game core, with no window, timers or sound.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string_view>
+#include <vector>
 
 #include "tools/replay/replay.h"
 
+namespace {
+
+// A standard descriptor that was closed gets /dev/null opened the wrong way round, so that
+// using it fails as it would have, and no file the tool opens later takes its place.
+void HoldStandardDescriptors() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  std::ios::sync_with_stdio(false);
+  HoldStandardDescriptors();
+  // A reader that has gone shows as a failed write, reported like any other.
+  std::signal(SIGPIPE, SIG_IGN);
   if (argc > 2) {
     std::cerr << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n";
     return kavarin::ReplayError;
   }
   const std::string_view path = argc == 2 ? argv[1] : "-";
-  if (path == "-") return kavarin::RunReplay(std::cin, std::cout, std::cerr);
-  std::ifstream script(argv[1], std::ios::binary);
-  if (!script) {
-    std::cerr << "kavarin-replay: cannot read '" << path << "': " << std::strerror(errno) << "\n";
-    return kavarin::ReplayError;
+  int script = STDIN_FILENO;
+  if (path != "-") {
+    script = ::open(argv[1], O_RDONLY | O_CLOEXEC);
+    if (script < 0) {
+      std::cerr << "kavarin-replay: cannot read '" << path << "': " << std::strerror(errno) << "\n";
+      return kavarin::ReplayError;
+    }
   }
-  return kavarin::RunReplay(script, std::cout, std::cerr);
+  std::vector<kavarin::KeptFile> kept;
+  if (auto id = kavarin::IdOfOpenFile(script)) kept.push_back({*id, "the script being read"});
+  if (auto id = kavarin::IdOfOpenFile(STDOUT_FILENO))
+    kept.push_back({*id, "standard output (field - writes there)"});
+  kavarin::FdSource source(script);
+  kavarin::FdSink out(STDOUT_FILENO);
+  return kavarin::RunReplay(source, out, std::cerr, kept);
 }

@@ -1,10 +1,7 @@
 #include "tools/replay/replay.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,16 +13,17 @@
 #include "match/simulation.h"
 #include "match/tick.h"
 #include "tools/observers/trace_lines.h"
+#include "tools/replay/line_reader.h"
 
 namespace kavarin {
 
 namespace {
 
-// Collects output lines; everything goes to the stream in large pieces.
+// Collects output lines; everything goes to the sink in large pieces. The first piece that
+// cannot be written ends all output: the run is to stop, and nothing after it may appear.
 class Output {
  public:
-  explicit Output(std::ostream& out) : out_(out) { buffer_.reserve(1 << 16); }
-  ~Output() { Flush(); }
+  explicit Output(OutputSink& out) : out_(out) { buffer_.reserve(1 << 16); }
   void Text(std::string_view s) { buffer_.append(s); }
   // For the trace's line writers, which append to it directly.
   std::string& Buffer() { return buffer_; }
@@ -34,14 +32,16 @@ class Output {
     if (buffer_.size() > (1 << 16)) Flush();
   }
   void Flush() {
-    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    out_.flush();
+    if (!failure_ && !buffer_.empty()) failure_ = out_.Write(buffer_);
     buffer_.clear();
   }
+  // Why output was lost, once it was.
+  const std::optional<std::string>& Failure() const { return failure_; }
 
  private:
-  std::ostream& out_;
+  OutputSink& out_;
   std::string buffer_;
+  std::optional<std::string> failure_;
 };
 
 // Prints every drawing call, cue and interval assignment as it happens, while switched on.
@@ -127,12 +127,12 @@ void ExpectWords(const std::vector<std::string_view>& words, size_t least, size_
 
 class Replay {
  public:
-  explicit Replay(std::ostream& out) : out_(out), trace_(out_), match_(sim_, trace_) {
+  Replay(OutputSink& out, std::span<const KeptFile> kept)
+      : kept_(kept), out_(out), trace_(out_), match_(sim_, trace_) {
     FormCreate(match_);
   }
 
-  void Run(std::string_view line) {
-    const std::vector<std::string_view> words = SplitWords(line);
+  void Run(const std::vector<std::string_view>& words) {
     if (words.empty() || words[0][0] == '#') return;
     const std::string_view command = words[0];
     if (command == "start") {
@@ -169,7 +169,12 @@ class Replay {
     }
   }
 
-  void Flush() { out_.Flush(); }
+  // Writes what is held back; returns why output was lost, if it was.
+  const std::optional<std::string>& Flush() {
+    out_.Flush();
+    return out_.Failure();
+  }
+  const std::optional<std::string>& OutputFailure() const { return out_.Failure(); }
 
  private:
   // Runs `firings` timer firings. Once play stops no further firing does anything. Untraced,
@@ -179,7 +184,7 @@ class Replay {
   void Fire(int64_t firings) {
     MatchState cycleStart{};
     int64_t sinceCycleStart = -1;  // no cycle start recorded yet
-    for (int64_t left = firings; left > 0 && match_.Running(); --left) {
+    for (int64_t left = firings; left > 0 && match_.Running() && !out_.Failure(); --left) {
       if (!trace_.on && left > LongestCycle) {
         if (sinceCycleStart == LongestCycle && sim_.state == cycleStart) {
           left %= LongestCycle;
@@ -204,28 +209,39 @@ class Replay {
     out_.EndLine();
   }
 
+  // `field -` prints the picture after the output before it; any other path gets a whole picture
+  // or is left as it was.
   void WriteField(std::string_view path) {
-    const std::string name(path);
-    if (name.find('\0') != std::string::npos) throw LineError{"malformed path " + Shown(path)};
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (file == nullptr) {
-      throw LineError{"cannot write " + Shown(path) + ": " + std::strerror(errno)};
+    static constexpr std::string_view Header = "P5\n400 300\n255\n";
+    const std::string_view pixels(reinterpret_cast<const char*>(sim_.field.Pixels()),
+                                  static_cast<size_t>(FieldWidth) * FieldHeight);
+    if (path == "-") {
+      out_.Text(Header);
+      out_.Text(pixels);
+      out_.Flush();
+      return;
     }
-    static constexpr char Header[] = "P5\n400 300\n255\n";
-    bool ok = std::fwrite(Header, 1, sizeof Header - 1, file) == sizeof Header - 1;
-    const size_t bytes = static_cast<size_t>(FieldWidth) * FieldHeight;
-    ok = ok && std::fwrite(sim_.field.Pixels(), 1, bytes, file) == bytes;
-    const int saved = errno;
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok) std::remove(name.c_str());  // no half-written picture left behind
-    if (!ok) throw LineError{"cannot write " + Shown(path) + ": " + std::strerror(saved)};
+    if (path.find('\0') != std::string_view::npos) throw LineError{"malformed path " + Shown(path)};
+    out_.Flush();  // what was printed before the picture is out before it
+    if (out_.Failure()) return;
+    const std::string_view parts[] = {Header, pixels};
+    if (auto why = ReplaceFile(std::string(path), parts, kept_))
+      throw LineError{"cannot write " + Shown(path) + ": " + *why};
   }
 
+  std::span<const KeptFile> kept_;
   Output out_;
   TraceObserver trace_;
   Simulation sim_;
   Match match_;
 };
+
+// How many words a command takes, its name included.
+size_t WordsTaken(std::string_view name) {
+  for (std::string_view command : {"down", "up", "tick", "trace", "field"})
+    if (name == command) return 2;
+  return 1;
+}
 
 }  // namespace
 
@@ -241,26 +257,40 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
   return words;
 }
 
-int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
-  Replay replay(out);
-  std::string line;
-  int64_t number = 0;
-  while (std::getline(script, line)) {
-    ++number;
-    try {
-      replay.Run(line);
-    } catch (const LineError& e) {
-      replay.Flush();
-      err << "kavarin-replay: line " << number << ": " << e.what << "\n";
-      return ReplayError;
+int RunReplay(ScriptSource& script, OutputSink& out, std::ostream& err,
+              std::span<const KeptFile> kept) {
+  Replay replay(out, kept);
+  LineReader reader(script, WordsTaken);
+  // One message, for whichever failure came first: lost output, an unreadable script or a bad line.
+  auto outputLost = [&err](const std::string& why) {
+    err << "kavarin-replay: cannot write standard output: " << why << "\n";
+    return ReplayOutputFailed;
+  };
+  try {
+    while (reader.Next()) {
+      try {
+        replay.Run(reader.Words());
+      } catch (const LineError& e) {
+        if (const auto& lost = replay.Flush()) return outputLost(*lost);
+        err << "kavarin-replay: line " << reader.Number() << ": " << e.what << "\n";
+        return ReplayError;
+      }
+      if (const auto& lost = replay.OutputFailure()) return outputLost(*lost);
     }
-  }
-  replay.Flush();
-  if (script.bad()) {
-    err << "kavarin-replay: line " << number + 1 << ": cannot read the script\n";
+  } catch (const ReadFailure& e) {
+    if (const auto& lost = replay.Flush()) return outputLost(*lost);
+    err << "kavarin-replay: line " << reader.Number() + 1 << ": cannot read the script: " << e.cause
+        << "\n";
     return ReplayError;
   }
+  if (const auto& lost = replay.Flush()) return outputLost(*lost);
   return ReplayOk;
+}
+
+int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
+  StreamSource source(script);
+  StreamSink sink(out);
+  return RunReplay(source, sink, err);
 }
 
 }  // namespace kavarin
