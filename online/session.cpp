@@ -21,6 +21,7 @@ constexpr int64_t CheckpointEvery = 20;
 constexpr int64_t StopNotices = 5;
 // Local events are carried at most this many frames past the frame they were made for.
 constexpr int64_t MaxCarry = 24;
+constexpr int MaxInputDelay = 3;
 
 uint32_t Wire(int64_t frame) {
   return frame < 0 ? NoFrame : static_cast<uint32_t>(frame);
@@ -242,8 +243,8 @@ bool Session::Tick(int64_t nowUs) {
 }
 
 void Session::Begin(int roundTripMs) {
-  delay_ =
-      options_.inputDelay >= 0 ? std::clamp(options_.inputDelay, 0, 3) : InputDelayFor(roundTripMs);
+  delay_ = options_.inputDelay >= 0 ? std::clamp(options_.inputDelay, 0, MaxInputDelay)
+                                    : InputDelayFor(roundTripMs);
   // The first frames of the delay have nobody's events in them.
   localOpen_ = delay_;
   inputFrame_ = delay_;
@@ -355,8 +356,11 @@ bool Session::ValidInputs(const Inputs& in) const {
   if (localEnd_ < 0 && int64_t{in.senderFrame} > FinalLocal() + MaxPredictedFrames) return false;
   // Where its inputs end is said once and never changes; nothing it did comes after it.
   if (remoteEnd_ >= 0 && endFrame != remoteEnd_) return false;
+  // Its end is at most its input delay and the frames of events carried on past its next frame,
+  // which is bounded as above until our inputs end.
   if (remoteEnd_ < 0 && endFrame >= 0 &&
-      (endFrame <= lastRemoteEvent_ || endFrame > remoteKnown_ + 1 + Ring))
+      (endFrame <= lastRemoteEvent_ ||
+       (localEnd_ < 0 && endFrame > int64_t{in.senderFrame} + MaxInputDelay + MaxCarry + 1)))
     return false;
   const Player sender = OtherPlayer(me_);
   for (int i = 0; i < in.count; ++i) {
