@@ -486,9 +486,15 @@ bool Session::MayAdvance() {
   const int64_t next = timeline_.Next();
   const int64_t end = EndFrame();
   if (end >= 0 && next >= end) return false;
-  // Past its own end a machine waits to hear where the other's inputs end.
-  if (localEnd_ >= 0 && remoteEnd_ < 0 && next >= localEnd_) return false;
+  // Past its own end a machine predicts nothing until it hears where the other's inputs end:
+  // only frames the other has sent, which the match reaches, are simulated.
+  if (localEnd_ >= 0 && remoteEnd_ < 0 && next >= localEnd_ && next > remoteKnown_) return false;
   if (next - RemoteKnownThrough() > MaxPredictedFrames) return false;
+  // Local frames the other machine has not acknowledged must stay in the ring until it has: a
+  // machine that plays on alone, once the other's inputs have ended, keeps within reach of it.
+  if ((localEnd_ < 0 || peerHas_ + 1 < localEnd_) &&
+      next + MaxInputDelay + MaxCarry + 1 - (peerHas_ + 1) >= Ring)
+    return false;
   if (options_.paced && sync_.ShouldWait()) return false;
   return true;
 }
