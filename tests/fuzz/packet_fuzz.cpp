@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int i = 0; i <= (op & 15); ++i) match->Step();
     }
   }
-  for (int i = 0; i < 10; ++i) match->Step();
+  for (int i = 0; i < 4; ++i) match->Step();
 
   for (const Session* s : {&match->host, &match->guest}) {
     if (s->Settled() >= s->NextFrame()) Fail("a frame was confirmed before it was simulated");

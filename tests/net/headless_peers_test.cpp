@@ -2,7 +2,7 @@
 // playing its own random script. Both must print the same final state, write the same record,
 // and that record must be exactly the two scripts merged frame by frame (frame k of each script
 // is frame k of the match) and replay to that state. A bad script fails at once; a peer that is
-// stopped mid-match tells the other, which stops too.
+// stopped mid-match tells the other, which stops too, and one that dies is given up after 5 s.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -190,30 +190,35 @@ TEST_F(HeadlessPeers, AShorterScriptPlaysOnWithNoInput) {
   PlayAndCompare(RandomScript(Player::Host, 250, 5, true), RandomScript(Player::Guest, 2'500, 6));
 }
 
-TEST_F(HeadlessPeers, ABadScriptFailsAtOnceAndAStoppedPeerStopsTheOther) {
+TEST_F(HeadlessPeers, ABadScriptFailsAtOnceAndALostPeerEndsTheMatch) {
   Process bad({"--host", "0", Write("bad.txt", "tick 5\nstate\n").string()}, dir_ / "bad");
   EXPECT_EQ(bad.Wait(5), 2);
   EXPECT_TRUE(bad.Err().starts_with("kavarin-replay: line 2: ")) << bad.Err();
   EXPECT_TRUE(bad.Out().empty());
 
-  Process h({"--host", "0", "--record", (dir_ / "host.rec").string(),
-             Write("host.txt", "tick 10\n").string()},
-            dir_ / "host");
-  const uint16_t port = h.WaitingPort(5);
-  ASSERT_NE(port, 0) << h.Err();
-  Process g({"--join", "localhost:" + std::to_string(port),
-             Write("guest.txt", "tick 1000000000\n").string()},
-            dir_ / "guest");
-  // Connecting takes well under 100 ms; by now the match is in play.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  g.Signal(SIGTERM);
-  EXPECT_EQ(g.Wait(5), 1);
-  EXPECT_EQ(h.Wait(5), 1) << "the host hears the guest leave at once";
-  EXPECT_NE(h.Err().find("the other player left"), std::string::npos) << h.Err();
-  EXPECT_TRUE(h.Out().empty());
-  // The record of what was confirmed is kept for a bug report, and replays.
-  Process replay({(dir_ / "host.rec").string()}, dir_ / "replay");
-  EXPECT_EQ(replay.Wait(10), 0) << replay.Err();
+  // A guest told to stop says so to the host, which stops at once; a guest killed outright goes
+  // silent, and the host gives up after 5 s. Either way the host keeps its record.
+  for (const int sig : {SIGTERM, SIGKILL}) {
+    Process h({"--host", "0", "--record", (dir_ / "host.rec").string(),
+               Write("host.txt", "tick 10\n").string()},
+              dir_ / "host");
+    const uint16_t port = h.WaitingPort(5);
+    ASSERT_NE(port, 0) << h.Err();
+    Process g({"--join", "localhost:" + std::to_string(port),
+               Write("guest.txt", "tick 1000000000\n").string()},
+              dir_ / "guest");
+    // Connecting takes well under 100 ms; by now the match is in play.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    g.Signal(sig);
+    EXPECT_EQ(g.Wait(5), sig == SIGTERM ? 1 : 128 + SIGKILL);
+    EXPECT_EQ(h.Wait(sig == SIGTERM ? 2 : 9), 1);
+    EXPECT_NE(h.Err().find(sig == SIGTERM ? "the other player left" : "for 5 seconds"),
+              std::string::npos)
+        << h.Err();
+    EXPECT_TRUE(h.Out().empty());
+    Process replay({(dir_ / "host.rec").string()}, dir_ / "replay");
+    EXPECT_EQ(replay.Wait(10), 0) << replay.Err();
+  }
 }
 
 }  // namespace

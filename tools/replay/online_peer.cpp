@@ -325,7 +325,10 @@ int RunOnlinePeer(int argc, char** argv, std::ostream& out, std::ostream& err) {
   std::signal(SIGTERM, AskToStop);
   const auto start = std::chrono::steady_clock::now();
   while (transport->State() != EnetTransport::Link::Connected) {
-    if (stopAsked) return ExitFailed;
+    if (stopAsked) {
+      err << "kavarin-replay: stopped before the other player connected\n";
+      return ExitFailed;
+    }
     if (transport->State() == EnetTransport::Link::Closed ||
         (!a.host && std::chrono::steady_clock::now() - start > ConnectTimeout)) {
       err << "kavarin-replay: cannot reach " << a.joinHost << ":" << a.port << "\n";
