@@ -254,8 +254,9 @@ bool EnetTransport::Receive(std::vector<uint8_t>& datagram) {
 
 void EnetTransport::Close(int waitMs) {
   if (link_ == Link::Closed) return;
+  if (link_ == Link::Connected) Service();  // what is queued goes first
+  // The other side may have left meanwhile: then there is no one to tell.
   if (peer_ != nullptr && link_ == Link::Connected) {
-    Service();  // what is queued goes first
     enet_peer_disconnect(peer_, GoodbyeData);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     Servicing servicing(this);

@@ -221,14 +221,17 @@ int Play(const Arguments& a, const std::vector<Step>& steps, EnetTransport& tran
   bool ended = false;
   std::chrono::steady_clock::time_point finishedAt{};
   while (true) {
-    // What has arrived first: the word to begin is handled before frame 0 gets its events.
     session.Poll(NowUs());
     if (session.State() == SessionState::Playing) feeder.Feed(session);
     if (!ended && feeder.Done() && session.State() == SessionState::Playing) {
       session.EndInputs();
       ended = true;
     }
-    const bool simulated = session.Tick(NowUs());
+    // A frame is simulated only after its events went in: a session that has just started
+    // playing waits for the next pass, when frame 0 gets them.
+    const bool simulated =
+        (session.State() == SessionState::Playing || session.State() == SessionState::Finished) &&
+        session.Tick(NowUs());
     if (simulated) feeder.Simulated();
     transport.Service();
     if (transport.State() == EnetTransport::Link::Closed) session.OtherLeft();
