@@ -60,6 +60,7 @@ void WriteBody(Writer& w, const Begin& m) {
   w.U16(m.roundTripMs);
 }
 void WriteBody(Writer& w, const Inputs& m) {
+  w.U32(m.sequence);
   w.U32(m.first);
   w.U8(m.count);
   w.U32(m.received);
@@ -105,13 +106,15 @@ bool ReadBody(Reader& r, Begin& m) {
   return true;
 }
 bool ReadBody(Reader& r, Inputs& m) {
+  m.sequence = r.U32();
   m.first = r.U32();
   m.count = r.U8();
   m.received = r.U32();
   m.senderFrame = r.U32();
   m.advantage = static_cast<int8_t>(r.U8());
   m.endFrame = r.U32();
-  if (m.count > MaxFramesPerDatagram || m.first == NoFrame || m.senderFrame == NoFrame)
+  if (m.sequence == 0 || m.count > MaxFramesPerDatagram || m.first == NoFrame ||
+      m.senderFrame == NoFrame || m.advantage < -MaxAdvantage || m.advantage > MaxAdvantage)
     return false;
   if (uint64_t{m.first} + m.count > NoFrame) return false;
   for (int f = 0; f < m.count && r.Ok(); ++f) {

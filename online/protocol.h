@@ -15,15 +15,17 @@ namespace kavarin {
 // protocol version, the message type and the session token (0 until the host has given one).
 // Numbers are little-endian. Decoding checks every field and its bounds; anything malformed,
 // truncated, oversized or of another version is no message at all.
-constexpr uint8_t ProtocolVersion = 1;
+constexpr uint8_t ProtocolVersion = 2;
 constexpr size_t HeaderSize = 12;
 // Input frames one datagram carries at most; older unacknowledged frames go first.
 constexpr int MaxFramesPerDatagram = 32;
 // The largest datagram either side sends or accepts.
 constexpr size_t MaxDatagramSize =
-    HeaderSize + 18 + MaxFramesPerDatagram * (1 + 3 * MaxEventsPerFrame);
+    HeaderSize + 22 + MaxFramesPerDatagram * (1 + 3 * MaxEventsPerFrame);
 // No frame number or count.
 constexpr uint32_t NoFrame = 0xFFFFFFFF;
+// How many frames ahead of the other a machine may say it is.
+constexpr int8_t MaxAdvantage = 100;
 
 // Guest to host, to ask for a session. It is padded so that the host's answer is never larger:
 // the game cannot be used to amplify traffic at a third party.
@@ -42,8 +44,10 @@ struct Begin {
 // A player's inputs for frames first .. first + count - 1, with what the sender has of the other
 // player's (every frame up to `received` inclusive, or NoFrame for none), the frame the sender is
 // about to simulate, how many frames it thinks it is ahead, and the frame its inputs end before
-// (NoFrame while they go on).
+// (NoFrame while they go on). `sequence` counts the sender's Inputs from 1: a copy that arrives
+// late or twice is older than one already heard, and is dropped whole.
 struct Inputs {
+  uint32_t sequence = 0;
   uint32_t first = 0;
   uint8_t count = 0;
   uint32_t received = NoFrame;

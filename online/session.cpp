@@ -1,6 +1,7 @@
 #include "online/session.h"
 
 #include <algorithm>
+#include <limits>
 #include <random>
 
 #include "online/own_ship_keys.h"
@@ -10,7 +11,7 @@ namespace kavarin {
 namespace {
 
 constexpr int64_t HelloEveryUs = 250'000;
-constexpr int64_t SyncPingEveryUs = 50'000;
+constexpr int64_t SyncPingEveryUs = 20'000;
 constexpr int64_t PingEveryUs = 500'000;
 constexpr int64_t BeginEveryUs = 100'000;
 constexpr int RoundTripsBeforeBegin = 4;
@@ -20,8 +21,7 @@ constexpr int64_t CheckpointEvery = 20;
 constexpr int64_t StopNotices = 5;
 // Local events are carried at most this many frames past the frame they were made for.
 constexpr int64_t MaxCarry = 24;
-// A peer's frame number further than this from ours is not believed.
-constexpr int64_t FrameWindow = 600;
+constexpr int MaxInputDelay = 3;
 
 uint32_t Wire(int64_t frame) {
   return frame < 0 ? NoFrame : static_cast<uint32_t>(frame);
@@ -85,6 +85,7 @@ Session::Session(Player me, Transport& transport, SessionDisplay& display, Sessi
   if (me == Player::Host) token_ = rng() | 1;
   localHashFrame_.fill(-1);
   remoteHashFrame_.fill(-1);
+  pingsOut_.fill(-1);
 }
 
 Session::~Session() = default;
@@ -95,8 +96,8 @@ FrameInput& Session::LocalAt(int64_t f) {
 }
 
 bool Session::PeerHasAll() const {
-  const int64_t end = EndFrame();
-  return end >= 0 && peerHas_ >= end - 1;
+  // Frame localEnd_ is only ever sent with the end: having it, the other machine knows the end.
+  return localEnd_ >= 0 && peerHas_ >= localEnd_;
 }
 
 int64_t Session::EndFrame() const {
@@ -105,8 +106,28 @@ int64_t Session::EndFrame() const {
 }
 
 int64_t Session::FinalLocal() const {
-  // Before localOpen_ every frame is final; after the end, every frame is final and empty.
-  return localEnd_ >= 0 ? std::max(localOpen_, localEnd_) : localOpen_;
+  // Before localOpen_ every frame is final; after the end, every frame is final and empty, the
+  // first of them too.
+  return localEnd_ >= 0 ? std::max(localOpen_, localEnd_ + 1) : localOpen_;
+}
+
+int64_t Session::RemoteKnownThrough() const {
+  // Once the other player's inputs have ended and all before the end are here, every later frame
+  // is known as well: it has no event.
+  if (remoteEnd_ >= 0 && remoteKnown_ >= remoteEnd_ - 1)
+    return std::numeric_limits<int64_t>::max() / 2;
+  return remoteKnown_;
+}
+
+bool Session::CanFinishAlone() const {
+  return localEnd_ >= 0 && remoteEnd_ >= 0 && remoteKnown_ >= remoteEnd_ - 1;
+}
+
+bool Session::PeerMaySettle(int64_t frame) const {
+  // It confirms a frame once it has our inputs for it; after our end it needs none of ours.
+  if (localEnd_ < 0) return frame < FinalLocal();
+  const int64_t end = EndFrame();
+  return end < 0 || frame < end;
 }
 
 void Session::Input(InputEvent event) {
@@ -129,6 +150,16 @@ void Session::EndInputs() {
   if (localEnd_ >= 0) return;
   // Events already made still get their frames.
   localEnd_ = std::max(localOpen_, LocalAt(inputFrame_).Empty() ? inputFrame_ : inputFrame_ + 1);
+}
+
+void Session::OtherLeft() {
+  if (state_ != SessionState::Connecting && state_ != SessionState::Syncing &&
+      state_ != SessionState::Playing)
+    return;
+  if (state_ == SessionState::Playing && CanFinishAlone())
+    peerGone_ = true;
+  else
+    state_ = SessionState::PeerLeft;
 }
 
 void Session::Leave() {
@@ -158,7 +189,7 @@ void Session::Poll(int64_t nowUs) {
   const bool listening = me_ == Player::Host && state_ == SessionState::Connecting;
   if (!listening && (state_ == SessionState::Connecting || state_ == SessionState::Syncing ||
                      state_ == SessionState::Playing)) {
-    if (nowUs - lastHeardUs_ > options_.timeoutUs) {
+    if (!peerGone_ && nowUs - lastHeardUs_ > options_.timeoutUs) {
       state_ = SessionState::PeerLost;
       return;
     }
@@ -171,19 +202,15 @@ void Session::Poll(int64_t nowUs) {
       }
       break;
     case SessionState::Syncing:
-      if (lastPingUs_ < 0 || nowUs - lastPingUs_ >= SyncPingEveryUs) {
-        lastPingUs_ = nowUs;
-        Send(Ping{static_cast<uint32_t>(nowUs / 1000)});
-      }
+      if ((me_ == Player::Guest || peerProven_) &&
+          (lastPingUs_ < 0 || nowUs - lastPingUs_ >= SyncPingEveryUs))
+        SendPing(nowUs);
       if (me_ == Player::Host && rtt_.Samples() >= RoundTripsBeforeBegin) Begin(rtt_.Ms());
       break;
     case SessionState::Playing:
       Correct();
       Settle();
-      if (lastPingUs_ < 0 || nowUs - lastPingUs_ >= PingEveryUs) {
-        lastPingUs_ = nowUs;
-        Send(Ping{static_cast<uint32_t>(nowUs / 1000)});
-      }
+      if (lastPingUs_ < 0 || nowUs - lastPingUs_ >= PingEveryUs) SendPing(nowUs);
       // Until the guest is heard playing, it may not have had the word to begin.
       if (me_ == Player::Host && !peerPlaying_ && nowUs - lastBeginUs_ >= BeginEveryUs) {
         lastBeginUs_ = nowUs;
@@ -197,7 +224,7 @@ void Session::Poll(int64_t nowUs) {
 
 bool Session::Tick(int64_t nowUs) {
   Poll(nowUs);
-  if (state_ == SessionState::Finished && !PeerHasAll()) SendInputs();
+  if (state_ == SessionState::Finished && (!PeerHasAll() || ackDue_)) SendInputs();
   if (state_ != SessionState::Playing) return false;
   bool advanced = false;
   if (nowUs >= firstFrameUs_ && MayAdvance()) {
@@ -218,8 +245,8 @@ bool Session::Tick(int64_t nowUs) {
 }
 
 void Session::Begin(int roundTripMs) {
-  delay_ =
-      options_.inputDelay >= 0 ? std::clamp(options_.inputDelay, 0, 3) : InputDelayFor(roundTripMs);
+  delay_ = options_.inputDelay >= 0 ? std::clamp(options_.inputDelay, 0, MaxInputDelay)
+                                    : InputDelayFor(roundTripMs);
   // The first frames of the delay have nobody's events in them.
   localOpen_ = delay_;
   inputFrame_ = delay_;
@@ -240,96 +267,159 @@ void Session::Receive(int64_t nowUs) {
     const std::optional<Message> m = Decode(datagram);
     const bool handshake =
         m && (std::holds_alternative<Hello>(m->body) || std::holds_alternative<Welcome>(m->body));
-    if (!m || (!handshake && (token_ == 0 || m->token != token_))) {
+    if (!m || (!handshake && (token_ == 0 || m->token != token_)) || !Handle(*m, nowUs)) {
       ++counters_.datagramsDropped;
       continue;
     }
-    Handle(*m, nowUs);
+    lastHeardUs_ = nowUs;
+    if (!handshake) peerProven_ = true;
   }
 }
 
-void Session::Handle(const Message& m, int64_t nowUs) {
-  const int64_t before = counters_.datagramsDropped;
+bool Session::Handle(const Message& m, int64_t nowUs) {
   if (const auto* hello = std::get_if<Hello>(&m.body)) {
     // The host pairs with the first guest that asks, and answers its repeats the same way.
-    if (me_ != Player::Host || m.token != 0) {
-      ++counters_.datagramsDropped;
-    } else if (state_ == SessionState::Connecting) {
+    if (me_ != Player::Host || m.token != 0) return false;
+    if (state_ == SessionState::Connecting) {
       nonce_ = hello->nonce;
       state_ = SessionState::Syncing;
-      Send(Welcome{nonce_});
-    } else if (state_ == SessionState::Syncing && hello->nonce == nonce_) {
-      Send(Welcome{nonce_});
-    } else {
-      ++counters_.datagramsDropped;
+    } else if (state_ != SessionState::Syncing || hello->nonce != nonce_) {
+      return false;
     }
-  } else if (const auto* welcome = std::get_if<Welcome>(&m.body)) {
-    if (me_ != Player::Guest || state_ != SessionState::Connecting || welcome->nonce != nonce_ ||
-        m.token == 0) {
-      ++counters_.datagramsDropped;
-    } else {
-      token_ = m.token;
-      state_ = SessionState::Syncing;
-    }
-  } else if (const auto* begin = std::get_if<::kavarin::Begin>(&m.body)) {
-    if (me_ == Player::Guest && state_ == SessionState::Syncing) Begin(begin->roundTripMs);
-  } else if (const auto* inputs = std::get_if<Inputs>(&m.body)) {
-    if (state_ == SessionState::Playing) HandleInputs(*inputs);
-  } else if (const auto* ping = std::get_if<Ping>(&m.body)) {
-    Send(Pong{ping->timeMs});
-  } else if (const auto* pong = std::get_if<Pong>(&m.body)) {
-    const int64_t sent = pong->timeMs;
-    const int64_t now = static_cast<uint32_t>(nowUs / 1000);
-    const int64_t trip = (now - sent) & 0xFFFFFFFF;
-    if (trip < 60'000) rtt_.Sample(trip * 1000);
-  } else if (const auto* checkpoint = std::get_if<Checkpoint>(&m.body)) {
-    HandleCheckpoint(*checkpoint);
-  } else if (std::holds_alternative<Desync>(m.body)) {
-    if (state_ == SessionState::Playing) state_ = SessionState::Desynced;
-  } else if (std::holds_alternative<Goodbye>(m.body)) {
-    if (state_ != SessionState::Desynced) state_ = SessionState::PeerLeft;
+    Send(Welcome{nonce_});
+    return true;
   }
-  if (counters_.datagramsDropped == before) lastHeardUs_ = nowUs;
+  if (const auto* welcome = std::get_if<Welcome>(&m.body)) {
+    if (me_ != Player::Guest || state_ != SessionState::Connecting || welcome->nonce != nonce_ ||
+        m.token == 0)
+      return false;
+    token_ = m.token;
+    state_ = SessionState::Syncing;
+    return true;
+  }
+  if (const auto* begin = std::get_if<::kavarin::Begin>(&m.body)) {
+    if (me_ != Player::Guest) return false;
+    // The host repeats it until it hears the guest playing.
+    if (state_ == SessionState::Syncing) Begin(begin->roundTripMs);
+    return true;
+  }
+  if (const auto* inputs = std::get_if<Inputs>(&m.body)) {
+    if (state_ != SessionState::Playing && state_ != SessionState::Finished) return false;
+    return HandleInputs(*inputs);
+  }
+  if (const auto* ping = std::get_if<Ping>(&m.body)) return HandlePing(*ping);
+  if (const auto* pong = std::get_if<Pong>(&m.body)) return HandlePong(*pong, nowUs);
+  if (const auto* checkpoint = std::get_if<Checkpoint>(&m.body))
+    return HandleCheckpoint(*checkpoint);
+  if (const auto* desync = std::get_if<Desync>(&m.body)) {
+    if (!PeerMaySettle(desync->frame)) return false;
+    if (state_ == SessionState::Playing) state_ = SessionState::Desynced;
+    return true;
+  }
+  // Goodbye.
+  OtherLeft();
+  return true;
 }
 
-void Session::HandleInputs(const Inputs& in) {
+bool Session::HandlePing(const Ping& p) {
+  // A copy of an earlier ping, or one overtaken by a later one, gets no answer.
+  if (pingHeard_ && static_cast<int32_t>(p.timeMs - lastPingHeardMs_) <= 0) return false;
+  pingHeard_ = true;
+  lastPingHeardMs_ = p.timeMs;
+  Send(Pong{p.timeMs});
+  return true;
+}
+
+bool Session::HandlePong(const Pong& p, int64_t nowUs) {
+  const auto out = std::find(pingsOut_.begin(), pingsOut_.end(), int64_t{p.timeMs});
+  if (out == pingsOut_.end()) return false;
+  *out = -1;
+  const int64_t now = static_cast<uint32_t>(nowUs / 1000);
+  const int64_t trip = (now - p.timeMs) & 0xFFFFFFFF;
+  if (trip < 60'000) rtt_.Sample(trip * 1000);
+  return true;
+}
+
+void Session::SendPing(int64_t nowUs) {
+  lastPingUs_ = nowUs;
+  const uint32_t ms = static_cast<uint32_t>(nowUs / 1000);
+  pingsOut_[pingsSent_++ % pingsOut_.size()] = ms;
+  Send(Ping{ms});
+}
+
+bool Session::ValidInputs(const Inputs& in) const {
   const int64_t first = in.first;
-  const int64_t received = FromWire(in.received);
-  const int64_t senderFrame = in.senderFrame;
-  const int64_t now = timeline_.Next();
-  // Numbers no honest peer could send are not believed: the packet is dropped whole.
-  if (received >= FinalLocal() || std::abs(senderFrame - now) > FrameWindow ||
-      first > remoteKnown_ + 1 + FrameWindow) {
-    ++counters_.datagramsDropped;
-    return;
-  }
-  peerPlaying_ = true;
-  peerHas_ = std::max(peerHas_, received);
-  if (in.endFrame != NoFrame && remoteEnd_ < 0) remoteEnd_ = in.endFrame;
-  sync_.Heard(now, senderFrame, in.advantage, rtt_.Ms());
+  const int64_t endFrame = FromWire(in.endFrame);
+  // A late or repeated copy: everything in it has come with a later one.
+  if (in.sequence <= heardSequence_) return false;
+  // It cannot have more of ours than we have sent, nor lack remote frames we do not know we lack.
+  if (FromWire(in.received) >= FinalLocal() || first > remoteKnown_ + 1) return false;
+  // Until our inputs end it runs at most MaxPredictedFrames past the last of them it has.
+  if (localEnd_ < 0 && int64_t{in.senderFrame} > FinalLocal() + MaxPredictedFrames) return false;
+  // Where its inputs end is said once and never changes; nothing it did comes after it.
+  if (remoteEnd_ >= 0 && endFrame != remoteEnd_) return false;
+  // Its end is at most its input delay and the frames of events carried on past its next frame,
+  // which is bounded as above until our inputs end.
+  if (remoteEnd_ < 0 && endFrame >= 0 &&
+      (endFrame <= lastRemoteEvent_ ||
+       (localEnd_ < 0 && endFrame > int64_t{in.senderFrame} + MaxInputDelay + MaxCarry + 1)))
+    return false;
+  const Player sender = OtherPlayer(me_);
   for (int i = 0; i < in.count; ++i) {
     const int64_t f = first + i;
-    if (f != remoteKnown_ + 1) continue;  // known already, or after a gap
+    const FrameInput& input = in.frames[static_cast<size_t>(i)];
+    if (endFrame >= 0 && f >= endFrame && !input.Empty()) return false;
+    // Each event is one of the sender's own ship's keys, Space or Start, as it maps them.
+    for (const InputEvent& e : input.Events())
+      if (ForOwnShip(sender, e) != e) return false;
+    // A frame sent again is the same frame.
+    if (f <= remoteKnown_ && f > remoteKnown_ - Ring && !(RemoteAt(f) == input)) return false;
+  }
+  return true;
+}
+
+bool Session::HandleInputs(const Inputs& in) {
+  if (!ValidInputs(in)) return false;
+  heardSequence_ = in.sequence;
+  const int64_t first = in.first;
+  const int64_t now = timeline_.Next();
+  peerPlaying_ = true;
+  peerHas_ = std::max(peerHas_, FromWire(in.received));
+  if (in.endFrame != NoFrame) remoteEnd_ = in.endFrame;
+  sync_.Heard(now, in.senderFrame, in.advantage, rtt_.Ms());
+  if (state_ == SessionState::Finished) {
+    // Nothing more is needed from it, but it may still need to hear what we have.
+    ackDue_ = true;
+    return true;
+  }
+  for (int i = 0; i < in.count; ++i) {
+    const int64_t f = first + i;
+    if (f != remoteKnown_ + 1) continue;  // known already
     // Room in the ring: the frames from the oldest still needed on.
     if (f - std::min(settled_ + 1, timeline_.Next() - Timeline::Kept + 1) >= Ring) break;
     const FrameInput& input = in.frames[static_cast<size_t>(i)];
-    if (remoteEnd_ >= 0 && f >= remoteEnd_ && !input.Empty()) break;
     RemoteAt(f) = input;
     remoteKnown_ = f;
+    if (!input.Empty()) lastRemoteEvent_ = f;
     // The prediction was "no events"; a frame already simulated with others is wrong.
     if (f < timeline_.Next() && !input.Empty())
       correctFrom_ = correctFrom_ < 0 ? f : std::min(correctFrom_, f);
   }
+  return true;
 }
 
-void Session::HandleCheckpoint(const Checkpoint& c) {
+bool Session::HandleCheckpoint(const Checkpoint& c) {
   const int64_t frame = c.frame;
-  if (frame % CheckpointEvery != CheckpointEvery - 1) return;
-  const size_t at = static_cast<size_t>(frame / CheckpointEvery % 32);
+  if (frame % CheckpointEvery != CheckpointEvery - 1 || !PeerMaySettle(frame)) return false;
+  const size_t at = static_cast<size_t>(frame / CheckpointEvery % Checkpoints);
+  // An older checkpoint never replaces a newer one; the same one is the same hash.
+  if (remoteHashFrame_[at] > frame) return false;
+  if (remoteHashFrame_[at] == frame) return remoteHashes_[at] == c.hash;
   remoteHashes_[at] = c.hash;
   remoteHashFrame_[at] = frame;
   if (localHashFrame_[at] == frame && localHashes_[at] != c.hash && state_ == SessionState::Playing)
     Stop(SessionState::Desynced);
+  return true;
 }
 
 FrameInput Session::RemoteOrPredicted(int64_t f) {
@@ -369,11 +459,11 @@ void Session::Correct() {
 }
 
 void Session::Settle() {
-  const int64_t upTo = std::min(remoteKnown_, timeline_.Next() - 1);
+  const int64_t upTo = std::min(RemoteKnownThrough(), timeline_.Next() - 1);
   while (settled_ < upTo) {
     const int64_t f = ++settled_;
     const FrameInput local = (localEnd_ >= 0 && f >= localEnd_) ? FrameInput{} : LocalAt(f);
-    const FrameInput remote = RemoteAt(f);
+    const FrameInput remote = RemoteOrPredicted(f);
     if (me_ == Player::Host)
       record_.Add(local, remote);
     else
@@ -382,7 +472,7 @@ void Session::Settle() {
     if (onSettled) onSettled(f, after);
     if (f % CheckpointEvery == CheckpointEvery - 1) {
       const uint64_t hash = SimulationHash(after);
-      const size_t at = static_cast<size_t>(f / CheckpointEvery % 32);
+      const size_t at = static_cast<size_t>(f / CheckpointEvery % Checkpoints);
       localHashes_[at] = hash;
       localHashFrame_[at] = f;
       SendCheckpoint(f, hash);
@@ -398,17 +488,25 @@ bool Session::MayAdvance() {
   const int64_t next = timeline_.Next();
   const int64_t end = EndFrame();
   if (end >= 0 && next >= end) return false;
-  // Past its own end a machine waits to hear where the other's inputs end.
-  if (localEnd_ >= 0 && remoteEnd_ < 0 && next >= localEnd_) return false;
-  if (next - remoteKnown_ > MaxPredictedFrames) return false;
+  // Past its own end a machine predicts nothing until it hears where the other's inputs end:
+  // only frames the other has sent, which the match reaches, are simulated.
+  if (localEnd_ >= 0 && remoteEnd_ < 0 && next >= localEnd_ && next > remoteKnown_) return false;
+  if (next - RemoteKnownThrough() > MaxPredictedFrames) return false;
+  // Local frames the other machine has not acknowledged must stay in the ring until it has: a
+  // machine that plays on alone, once the other's inputs have ended, keeps within reach of it.
+  if ((localEnd_ < 0 || peerHas_ + 1 < localEnd_) &&
+      next + MaxInputDelay + MaxCarry + 1 - (peerHas_ + 1) >= Ring)
+    return false;
   if (options_.paced && sync_.ShouldWait()) return false;
   return true;
 }
 
 void Session::SendInputs() {
   quietTicks_ = 0;
+  ackDue_ = false;
   sentFinal_ = FinalLocal();
   Inputs in;
+  in.sequence = ++sentSequence_;
   in.received = Wire(remoteKnown_);
   in.senderFrame = Wire(timeline_.Next());
   in.advantage = sync_.Advantage();

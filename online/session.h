@@ -65,6 +65,10 @@ class Session {
   void EndInputs();
   // Tells the other machine that this player has left.
   void Leave();
+  // The other machine is gone: it said goodbye, or the link to it closed. A match whose outcome
+  // no longer needs it (both players' inputs have ended, and all of the other's are here) is
+  // still played to its end; otherwise the session stops with PeerLeft.
+  void OtherLeft();
 
   // One frame time of the platform (now on a steady clock): handles what has arrived, corrects
   // the past if it must, and simulates the next frame if it may. Returns whether a new frame was
@@ -87,7 +91,8 @@ class Session {
   int64_t EndFrame() const;
   const MatchRecord& Record() const { return record_; }
   int InputDelay() const { return delay_; }
-  // Whether the other machine has every local input up to the end: a finished session can go.
+  // Whether the other machine has every local input and knows where they end: it can play the
+  // match to its end without us, and a finished session can go.
   bool PeerHasAll() const;
   // The smoothed round trip in milliseconds, or -1 before it is measured.
   int RoundTripMs() const { return rtt_.Ms(); }
@@ -111,10 +116,20 @@ class Session {
 
   // Local frames before this one will not change: they are sent.
   int64_t FinalLocal() const;
+  // Every remote frame up to this one is known.
+  int64_t RemoteKnownThrough() const;
+  bool CanFinishAlone() const;
+  // Whether the other machine can have confirmed this frame by now.
+  bool PeerMaySettle(int64_t frame) const;
   void Receive(int64_t nowUs);
-  void Handle(const Message& m, int64_t nowUs);
-  void HandleInputs(const Inputs& in);
-  void HandleCheckpoint(const Checkpoint& c);
+  // Each returns false, and changes nothing, for a message no honest peer would send now.
+  bool Handle(const Message& m, int64_t nowUs);
+  bool HandleInputs(const Inputs& in);
+  bool ValidInputs(const Inputs& in) const;
+  bool HandleCheckpoint(const Checkpoint& c);
+  bool HandlePing(const Ping& p);
+  bool HandlePong(const Pong& p, int64_t nowUs);
+  void SendPing(int64_t nowUs);
   void Begin(int roundTripMs);
   void Correct();
   void Settle();
@@ -128,6 +143,7 @@ class Session {
   // The local player's input for a frame, its slot emptied when it is first reached.
   FrameInput& LocalAt(int64_t f);
   FrameInput& RemoteAt(int64_t f) { return remote_[static_cast<size_t>(f % Ring)]; }
+  const FrameInput& RemoteAt(int64_t f) const { return remote_[static_cast<size_t>(f % Ring)]; }
   // The remote player's input for a frame: the real one when known, else the prediction.
   FrameInput RemoteOrPredicted(int64_t f);
 
@@ -159,12 +175,22 @@ class Session {
   int64_t remoteKnown_ = -1;  // every remote frame up to this one is known
   int64_t peerHas_ = -1;      // the other machine has every local frame up to this one
   int64_t settled_ = -1;
-  int64_t correctFrom_ = -1;  // the earliest frame simulated with a wrong prediction, or -1
+  int64_t correctFrom_ = -1;      // the earliest frame simulated with a wrong prediction, or -1
+  int64_t lastRemoteEvent_ = -1;  // the last remote frame known to hold an event
+  uint32_t sentSequence_ = 0;     // of the local Inputs messages
+  uint32_t heardSequence_ = 0;    // of the newest remote Inputs message handled
 
-  std::array<uint64_t, 32> localHashes_{};  // by checkpoint number % 32
-  std::array<uint64_t, 32> remoteHashes_{};
-  std::array<int64_t, 32> localHashFrame_{};
-  std::array<int64_t, 32> remoteHashFrame_{};
+  static constexpr size_t Checkpoints = 64;  // kept by checkpoint number % Checkpoints
+  std::array<uint64_t, Checkpoints> localHashes_{};
+  std::array<uint64_t, Checkpoints> remoteHashes_{};
+  std::array<int64_t, Checkpoints> localHashFrame_{};
+  std::array<int64_t, Checkpoints> remoteHashFrame_{};
+
+  // The times of the pings not yet answered, -1 where answered: each pong counts once.
+  std::array<int64_t, 16> pingsOut_{};
+  size_t pingsSent_ = 0;
+  bool pingHeard_ = false;
+  uint32_t lastPingHeardMs_ = 0;
 
   int64_t nowUs_ = 0;
   int64_t lastHeardUs_ = -1;
@@ -175,6 +201,11 @@ class Session {
   int64_t stopNoticesLeft_ = 0;
   MessageBody stopNotice_;
   bool peerPlaying_ = false;
+  // The guest has sent something with the token: it is where it says it is. Until then the host
+  // sends nothing unasked, so a forged Hello gets one smaller Welcome and no more.
+  bool peerProven_ = false;
+  bool peerGone_ = false;  // the other machine left once it was no longer needed
+  bool ackDue_ = false;    // finished, but the other machine wants to hear what we have
   Counters counters_;
 };
 

@@ -8,60 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "online/own_ship_keys.h"
-#include "online/session.h"
-#include "random_hands.h"
-#include "simulated_link.h"
+#include "machine.h"
 #include "tools/observers/trace_lines.h"
 #include "tools/replay/replay.h"
 
 namespace kavarin {
 namespace {
-
-class CountingDisplay : public SessionDisplay {
- public:
-  void CuePlayed(std::string_view) override { ++cues; }
-  void PictureReplaced() override { ++replaced; }
-  int64_t cues = 0;
-  int64_t replaced = 0;
-};
-
-struct Machine {
-  Machine(Player p, SimulatedLink& link, uint64_t seed)
-      : player(p),
-        end(link, p == Player::Host ? 0 : 1),
-        hands(seed),
-        session(p, end, display, SessionOptions{.seed = seed}) {
-    session.onSettled = [this](int64_t frame, const Simulation& after) {
-      if (static_cast<int64_t>(hashes.size()) != frame) ADD_FAILURE() << "frames settle in order";
-      hashes.push_back(SimulationHash(after));
-    };
-  }
-
-  // One frame time: the player's hands, then the session's frame.
-  void Frame(int64_t nowUs, bool playing) {
-    if (playing && session.State() == SessionState::Playing) {
-      for (const InputEvent& e : hands.Frame()) {
-        session.Input(e);
-        if (auto own = ForOwnShip(player, e)) made.push_back(*own);
-      }
-    }
-    const bool moved = session.Tick(nowUs);
-    if (session.State() != SessionState::Playing) return;
-    waiting = moved ? 0 : waiting + 1;
-    if (playing && session.NextFrame() > 0) longestWait = std::max(longestWait, waiting);
-  }
-
-  Player player;
-  SimulatedLink::End end;
-  RandomHands hands;
-  CountingDisplay display;
-  Session session;
-  std::vector<InputEvent> made;  // every event this player made, mapped to their ship
-  std::vector<uint64_t> hashes;  // after each confirmed frame
-  int waiting = 0;
-  int longestWait = 0;
-};
 
 std::vector<InputEvent> EventsOf(const MatchRecord& record, Player player) {
   std::vector<InputEvent> events;
@@ -90,10 +42,7 @@ TEST(TwoMachines, AgreeOnEveryFrameOverAPoorLink) {
   host.session.EndInputs();
   guest.session.EndInputs();
   const int64_t stop = frameTime + 3600;
-  while (frameTime < stop && !(host.session.State() == SessionState::Finished &&
-                               guest.session.State() == SessionState::Finished &&
-                               host.session.PeerHasAll() && guest.session.PeerHasAll()))
-    step(false);
+  while (frameTime < stop && !BothDone(host, guest)) step(false);
 
   ASSERT_EQ(host.session.State(), SessionState::Finished);
   ASSERT_EQ(guest.session.State(), SessionState::Finished);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/replay/online_peer.h"
 #include "tools/replay/replay.h"
 
 namespace {
@@ -32,8 +33,11 @@ int main(int argc, char** argv) {
   HoldStandardDescriptors();
   // A reader that has gone shows as a failed write, reported like any other.
   std::signal(SIGPIPE, SIG_IGN);
+  if (kavarin::IsOnlinePeerCommand(argc, argv))
+    return kavarin::RunOnlinePeer(argc, argv, std::cout, std::cerr);
   if (argc > 2) {
-    std::cerr << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n";
+    std::cerr << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n"
+                 "       kavarin-replay --host PORT | --join HOST[:PORT] [--record FILE] SCRIPT\n";
     return kavarin::ReplayError;
   }
   const std::string_view path = argc == 2 ? argv[1] : "-";

@@ -1,0 +1,111 @@
+// Online play on the real network, over loopback: how long connecting takes (from the guest's
+// start until both sessions play), and how many bytes each side sends a second in play at 60
+// frames a second, as the session's datagrams and on the wire (ENet's headers, and 28 bytes of
+// IPv4 and UDP headers per datagram). Run it from a Release build:
+//   build-release/bench/kavarin-bench-net
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "online/enet_transport.h"
+#include "online/session.h"
+#include "tests/online/random_hands.h"
+
+namespace kavarin::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int64_t NowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+      .count();
+}
+
+// A host and a guest in one thread, each session made once its transport is connected.
+struct Pair {
+  Pair() {
+    std::string error;
+    hostLink = EnetTransport::Listen(0, error, "127.0.0.1");
+    guestLink = EnetTransport::Join("127.0.0.1", hostLink->Port(), error);
+  }
+  // Services both links, and runs one frame time of each session (`tick`) or handles what has
+  // arrived.
+  void Step(bool tick = true) {
+    for (auto* side : {&host, &guest}) {
+      EnetTransport& link = side == &host ? *hostLink : *guestLink;
+      link.Service();
+      if (!*side && link.State() == EnetTransport::Link::Connected)
+        *side =
+            std::make_unique<Session>(side == &host ? Player::Host : Player::Guest, link, display);
+      if (*side && tick) (*side)->Tick(NowUs());
+      if (*side && !tick) (*side)->Poll(NowUs());
+      link.Service();
+    }
+  }
+  bool Playing() const {
+    return host && guest && host->State() == SessionState::Playing &&
+           guest->State() == SessionState::Playing;
+  }
+  SessionDisplay display;
+  std::unique_ptr<EnetTransport> hostLink, guestLink;
+  std::unique_ptr<Session> host, guest;
+};
+
+void BM_ConnectOverLoopback(benchmark::State& st) {
+  for (auto _ : st) {
+    const auto start = Clock::now();
+    Pair pair;  // the host listens, and the guest starts
+    while (!pair.Playing() && Clock::now() - start < std::chrono::seconds(5)) {
+      pair.Step();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    if (!pair.Playing()) st.SkipWithError("did not connect");
+    st.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+}
+BENCHMARK(BM_ConnectOverLoopback)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_BytesPerSecondInPlay(benchmark::State& st) {
+  for (auto _ : st) {
+    Pair pair;
+    while (!pair.Playing()) pair.Step();
+    RandomHands hostHands(1), guestHands(2);
+    const int64_t sessionBytes[2] = {pair.host->Stats().bytesSent, pair.guest->Stats().bytesSent};
+    const EnetTransport::Counters links[2] = {pair.hostLink->Stats(), pair.guestLink->Stats()};
+    constexpr int Frames = 600;  // 10 s
+    const auto start = Clock::now();
+    for (int f = 0; f < Frames; ++f) {
+      for (const InputEvent& e : hostHands.Frame()) pair.host->Input(e);
+      for (const InputEvent& e : guestHands.Frame()) pair.guest->Input(e);
+      const auto due = start + std::chrono::microseconds(static_cast<int64_t>((f + 1) * FrameUs));
+      pair.Step();
+      while (Clock::now() < due) {
+        pair.hostLink->Wait(1);
+        pair.Step(false);
+      }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const char* names[2] = {"host", "guest"};
+    for (int i = 0; i < 2; ++i) {
+      const Session& s = i == 0 ? *pair.host : *pair.guest;
+      const EnetTransport::Counters now = i == 0 ? pair.hostLink->Stats() : pair.guestLink->Stats();
+      const double datagrams = static_cast<double>(now.datagramsSent - links[i].datagramsSent);
+      const double enetBytes = static_cast<double>(now.bytesSent - links[i].bytesSent);
+      st.counters[std::string(names[i]) + "_payload_Bps"] =
+          static_cast<double>(s.Stats().bytesSent - sessionBytes[i]) / seconds;
+      st.counters[std::string(names[i]) + "_enet_Bps"] = enetBytes / seconds;
+      st.counters[std::string(names[i]) + "_wire_Bps"] = (enetBytes + 28 * datagrams) / seconds;
+      st.counters[std::string(names[i]) + "_datagrams_per_s"] = datagrams / seconds;
+    }
+    st.counters["frames_behind"] = static_cast<double>(Frames - pair.host->NextFrame());
+  }
+}
+BENCHMARK(BM_BytesPerSecondInPlay)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+}  // namespace kavarin::bench
+
+BENCHMARK_MAIN();

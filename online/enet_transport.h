@@ -1,0 +1,109 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "online/connect_gate.h"
+#include "online/transport.h"
+
+struct _ENetHost;
+struct _ENetPeer;
+struct _ENetEvent;
+typedef struct _ENetAddress ENetAddress;
+
+namespace kavarin {
+
+// A Transport over UDP through ENet, between one host and one guest. Each datagram the session
+// sends is one unsequenced ENet packet on channel 0: never resent, never held back for order. The
+// host takes the first guest that connects and then no other; anything from another address is
+// dropped before ENet sees it, and before a guest is connected only a knock or a CONNECT with the
+// right cookie gets through (see connect_gate.h), so the host cannot be made to send more than
+// it is sent. ENet 1.3 speaks IPv4 only.
+//
+// Nothing blocks except Wait and Close. An event loop polls Service (or Receive) every frame and
+// may watch SocketFd for reading; a loop of its own calls Wait between frames.
+class EnetTransport : public Transport {
+ public:
+  enum class Link {
+    Waiting,     // a host waiting for a guest, a guest knocking
+    Connecting,  // ENet's connect handshake
+    Connected,
+    Closed,  // the other side left, the link was lost, or Close was called
+  };
+
+  // A host waiting on `port` (0: a free port the system picks) of every IPv4 address of this
+  // machine, or of `bindAddress` alone. Null, with `error` set, when it cannot listen there.
+  static std::unique_ptr<EnetTransport> Listen(uint16_t port, std::string& error,
+                                               const std::string& bindAddress = "");
+  // A guest connecting to `host` (a name or an IPv4 address) on `port`. Null, with `error` set,
+  // when the name has no IPv4 address.
+  static std::unique_ptr<EnetTransport> Join(const std::string& host, uint16_t port,
+                                             std::string& error);
+  ~EnetTransport() override;
+
+  // Queued, for the next Service; dropped unless connected.
+  void Send(std::span<const uint8_t> datagram) override;
+  // The next datagram from the connected peer; services the link first when none is waiting.
+  bool Receive(std::vector<uint8_t>& datagram) override;
+
+  // Handles what has arrived and puts what is queued on the wire.
+  void Service();
+  // Waits until something arrives, at most timeoutMs.
+  void Wait(int timeoutMs);
+  // Readable when something has arrived.
+  int SocketFd() const;
+
+  Link State() const { return link_; }
+  // Once closed: whether the other side said it was leaving, rather than going silent.
+  bool PeerSaidGoodbye() const { return goodbye_; }
+  // The local UDP port.
+  uint16_t Port() const;
+  // Tells the other side this one is leaving, waits at most waitMs for it to hear, and closes.
+  void Close(int waitMs = 250);
+
+  struct Counters {
+    int64_t datagramsSent = 0;  // UDP datagrams
+    int64_t bytesSent = 0;      // their bytes, ENet's headers included
+    int64_t datagramsReceived = 0;
+    int64_t bytesReceived = 0;
+    int64_t strangersDropped = 0;  // from another address, or not let in before a connection
+    int64_t knocksAnswered = 0;
+  };
+  const Counters& Stats() const { return counters_; }
+
+ private:
+  EnetTransport(_ENetHost* host, bool isHost);
+  static int Intercept(_ENetHost* host, _ENetEvent* event);
+  // Whether a raw datagram may go on to ENet.
+  bool Admit(std::span<const uint8_t> datagram);
+  // A datagram of the gate's own, outside ENet.
+  bool SendRaw(const ENetAddress& to, std::span<const uint8_t> datagram);
+  void Handle(const _ENetEvent& event);
+  void Connected(_ENetPeer* peer);
+  void Count();
+
+  _ENetHost* host_;
+  bool isHost_;
+  Link link_ = Link::Waiting;
+  _ENetPeer* peer_ = nullptr;
+  bool everConnected_ = false;
+  bool goodbye_ = false;
+  // The guest's: where the host is, when it last knocked, and the cookie once answered.
+  uint32_t remoteHost_ = 0;
+  uint16_t remotePort_ = 0;
+  std::chrono::steady_clock::time_point lastKnock_{};
+  bool knocked_ = false;
+  bool cookieHeard_ = false;
+  uint32_t cookie_ = 0;
+  // The host's.
+  CookieKey key_{};
+  std::deque<std::vector<uint8_t>> received_;
+  Counters counters_;
+};
+
+}  // namespace kavarin

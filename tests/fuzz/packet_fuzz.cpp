@@ -1,0 +1,135 @@
+// Feeds arbitrary datagrams to the protocol's decoder and to both sessions of a match in play.
+// The input is a list of steps:
+//   byte < 0xE0: a datagram for the host (even) or the guest (odd), of length
+//                next byte + 256 * ((byte >> 2) & 3); with bit 1 set, its bytes 4..11 become
+//                the session's token, so that the fuzzer reaches past the token check;
+//   0xE0..0xEF:  the host's or guest's player presses or lets go a key, chosen by the next byte;
+//   0xF0..0xFF:  (byte & 15) + 1 frame times pass (what has arrived is handled in them).
+// Whatever arrives, nothing may crash or hang; every datagram the decoder accepts must encode
+// back to the same bytes; and unless a datagram carried the token, the match goes on: neither
+// machine may stop it.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "online/session.h"
+#include "tests/online/simulated_link.h"
+
+namespace kavarin::fuzz {
+namespace {
+
+class QuietDisplay : public SessionDisplay {};
+
+// A link's end that also hands over injected datagrams, and learns the token from what the
+// honest peer sends.
+class FuzzedEnd : public Transport {
+ public:
+  FuzzedEnd(SimulatedLink& link, int side) : end_(link, side) {}
+  void Send(std::span<const uint8_t> datagram) override { end_.Send(datagram); }
+  bool Receive(std::vector<uint8_t>& datagram) override {
+    if (!injected.empty()) {
+      datagram = std::move(injected.front());
+      injected.pop_front();
+      return true;
+    }
+    if (!end_.Receive(datagram)) return false;
+    const std::optional<Message> m = Decode(datagram);
+    if (m && m->token != 0) token = m->token;
+    return true;
+  }
+  std::deque<std::vector<uint8_t>> injected;
+  uint64_t token = 0;
+
+ private:
+  SimulatedLink::End end_;
+};
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "packet fuzz: %s\n", what);
+  std::abort();
+}
+
+struct Match {
+  SimulatedLink link{LinkQuality{.oneWayUs = 2'000, .jitterUs = 0, .loss = 0, .duplication = 0}, 5};
+  FuzzedEnd hostEnd{link, 0};
+  FuzzedEnd guestEnd{link, 1};
+  QuietDisplay display;
+  Session host{Player::Host, hostEnd, display, SessionOptions{.seed = 1}};
+  Session guest{Player::Guest, guestEnd, display, SessionOptions{.seed = 2}};
+  int64_t frameTime = 0;
+
+  void Step() {
+    const int64_t now = static_cast<int64_t>(frameTime++ * FrameUs);
+    link.SetNow(now);
+    host.Tick(now);
+    guest.Tick(now);
+  }
+};
+
+void CheckDecoder(std::span<const uint8_t> datagram) {
+  const std::optional<Message> m = Decode(datagram);
+  if (!m) return;
+  const std::vector<uint8_t> again = Encode(*m);
+  if (again.size() != datagram.size() || !std::equal(again.begin(), again.end(), datagram.begin()))
+    Fail("a decoded datagram does not encode back to its bytes");
+}
+
+bool Running(SessionState s) {
+  return s == SessionState::Playing || s == SessionState::Finished;
+}
+
+}  // namespace
+}  // namespace kavarin::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace kavarin;
+  using namespace kavarin::fuzz;
+  auto match = std::make_unique<Match>();
+  while (match->frameTime < 120 && (match->host.State() != SessionState::Playing ||
+                                    match->guest.State() != SessionState::Playing))
+    match->Step();
+  if (match->host.State() != SessionState::Playing) Fail("the match did not start");
+
+  static constexpr uint16_t Keys[] = {65, 81, 88, 83, 221, 219, 191, 186, 32, 13, 0, 65535};
+  bool tokened = false;
+  size_t at = 0;
+  while (at < size) {
+    const uint8_t op = data[at++];
+    const bool toGuest = op & 1;
+    if (op < 0xE0) {
+      size_t length = (at < size ? data[at++] : 0) + 256u * ((op >> 2) & 3);
+      length = std::min(length, size - at);
+      std::vector<uint8_t> datagram(data + at, data + at + length);
+      at += length;
+      FuzzedEnd& end = toGuest ? match->guestEnd : match->hostEnd;
+      if ((op & 2) && datagram.size() >= HeaderSize)
+        for (int i = 0; i < 8; ++i) datagram[4 + i] = static_cast<uint8_t>(end.token >> (8 * i));
+      CheckDecoder(datagram);
+      if (datagram.size() >= HeaderSize) {
+        uint64_t token = 0;
+        for (int i = 0; i < 8; ++i) token |= uint64_t{datagram[4 + i]} << (8 * i);
+        tokened = tokened || token == end.token;
+      }
+      end.injected.push_back(std::move(datagram));
+    } else if (op < 0xF0) {
+      const uint8_t pick = at < size ? data[at++] : 0;
+      Session& s = toGuest ? match->guest : match->host;
+      const uint16_t key = Keys[pick % std::size(Keys)];
+      s.Input(pick >= 240 ? InputEvent{EventKind::Start, 0}
+                          : InputEvent{pick & 128 ? EventKind::KeyUp : EventKind::KeyDown, key});
+    } else {
+      for (int i = 0; i <= (op & 15); ++i) match->Step();
+    }
+  }
+  for (int i = 0; i < 4; ++i) match->Step();
+
+  for (const Session* s : {&match->host, &match->guest}) {
+    if (s->Settled() >= s->NextFrame()) Fail("a frame was confirmed before it was simulated");
+    if (!tokened && !Running(s->State())) Fail("datagrams without the token stopped the match");
+  }
+  return 0;
+}

@@ -1,0 +1,146 @@
+// The ENet transport on loopback: a guest connects to a host and datagrams pass both ways; before
+// that, a knock is answered once with less than it, and a CONNECT without the right cookie for
+// its address gets no answer at all; afterwards the host takes no other guest, datagrams from
+// elsewhere reach neither side, and a guest that leaves is heard leaving.
+#include "online/enet_transport.h"
+
+#include <enet/enet.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include "online/endpoint.h"
+#include "udp_socket.h"
+
+namespace kavarin {
+namespace {
+
+// Services the transports until `done`, at most `ms`; whether it came.
+bool PumpUntil(std::initializer_list<EnetTransport*> ts, const std::function<bool()>& done,
+               int ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    for (EnetTransport* t : ts) {
+      t->Service();
+      t->Wait(1);
+    }
+  }
+  return true;
+}
+
+// The very datagram an ENet client sends to connect, with `data` in it.
+std::vector<uint8_t> RealConnect(uint32_t data) {
+  UdpSocket listener;
+  ENetHost* client = enet_host_create(nullptr, 1, 1, 0, 0);
+  ENetAddress to{htonl(INADDR_LOOPBACK), listener.Port()};
+  enet_host_connect(client, &to, 1, data);
+  enet_host_flush(client);
+  std::vector<uint8_t> d = listener.Receive(1000).value_or(std::vector<uint8_t>{});
+  enet_host_destroy(client);
+  return d;
+}
+
+std::vector<uint8_t> WithData(std::vector<uint8_t> connect, uint32_t data) {
+  for (int i = 0; i < 4; ++i)
+    connect[connect.size() - 1 - i] = static_cast<uint8_t>(data >> (8 * i));
+  return connect;
+}
+
+TEST(ConnectGate, SipHashGivesItsPublishedValue) {
+  std::array<uint8_t, 15> message{};
+  for (size_t i = 0; i < message.size(); ++i) message[i] = static_cast<uint8_t>(i);
+  EXPECT_EQ(SipHash24({0x0706050403020100ULL, 0x0F0E0D0C0B0A0908ULL}, message),
+            0xA129CA6149BE45E5ULL);
+}
+
+TEST(EnetTransport, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
+  std::string error;
+  auto host = EnetTransport::Listen(0, error, "127.0.0.1");
+  ASSERT_TRUE(host) << error;
+  const uint16_t port = host->Port();
+  ASSERT_NE(port, 0);
+
+  // A knock is answered once, with a cookie, in fewer bytes.
+  UdpSocket stranger;
+  const auto knock = KnockDatagram();
+  stranger.SendTo(port, knock);
+  std::optional<std::vector<uint8_t>> answer;
+  ASSERT_TRUE(PumpUntil(
+      {host.get()}, [&] { return (answer = stranger.Receive(0)).has_value(); }, 1000));
+  EXPECT_LT(answer->size(), knock.size());
+  const std::optional<uint32_t> cookie = CookieOf(*answer);
+  ASSERT_TRUE(cookie);
+
+  // ENet's CONNECT as a client really sends it; with a wrong cookie, or the stranger's cookie
+  // from another address, nothing comes back.
+  const std::vector<uint8_t> connect = RealConnect(0x12345678);
+  ASSERT_EQ(ConnectData(connect), 0x12345678u);
+  UdpSocket other;
+  stranger.SendTo(port, WithData(connect, *cookie + 1));
+  other.SendTo(port, WithData(connect, *cookie));
+  PumpUntil(
+      {host.get()}, [] { return false; }, 300);
+  EXPECT_FALSE(stranger.Receive(0));
+  EXPECT_FALSE(other.Receive(0));
+  EXPECT_EQ(host->State(), EnetTransport::Link::Waiting);
+
+  // The real guest connects, and datagrams pass both ways.
+  auto guest = EnetTransport::Join("localhost", port, error);
+  ASSERT_TRUE(guest) << error;
+  ASSERT_TRUE(PumpUntil(
+      {host.get(), guest.get()},
+      [&] {
+        return host->State() == EnetTransport::Link::Connected &&
+               guest->State() == EnetTransport::Link::Connected;
+      },
+      2000));
+  const std::vector<uint8_t> ping = {1, 2, 3}, pong = {4, 5};
+  guest->Send(ping);
+  host->Send(pong);
+  std::vector<uint8_t> got, gotBack;
+  ASSERT_TRUE(PumpUntil(
+      {host.get(), guest.get()}, [&] { return host->Receive(got) && guest->Receive(gotBack); },
+      1000));
+  EXPECT_EQ(got, ping);
+  EXPECT_EQ(gotBack, pong);
+
+  // Nobody else gets in or through: not a second guest, not a knock, not a CONNECT with the
+  // stranger's own cookie, not datagrams to either side.
+  auto second = EnetTransport::Join("127.0.0.1", port, error);
+  ASSERT_TRUE(second) << error;
+  const int64_t before = host->Stats().strangersDropped + guest->Stats().strangersDropped;
+  stranger.SendTo(port, knock);
+  stranger.SendTo(port, WithData(connect, *cookie));
+  stranger.SendTo(guest->Port(), pong);
+  stranger.SendTo(port, ping);
+  PumpUntil(
+      {host.get(), guest.get(), second.get()}, [] { return false; }, 400);
+  EXPECT_NE(second->State(), EnetTransport::Link::Connected);
+  EXPECT_FALSE(stranger.Receive(0));
+  EXPECT_FALSE(host->Receive(got));
+  EXPECT_FALSE(guest->Receive(got));
+  EXPECT_GE(host->Stats().strangersDropped + guest->Stats().strangersDropped, before + 5);
+
+  // The guest leaves; the host hears it at once.
+  guest->Close();
+  ASSERT_TRUE(PumpUntil(
+      {host.get()}, [&] { return host->State() == EnetTransport::Link::Closed; }, 1000));
+  EXPECT_TRUE(host->PeerSaidGoodbye());
+}
+
+TEST(Endpoint, ReadsHostsAndPortsAndRefusesIPv6) {
+  std::string error;
+  const auto both = ParseEndpoint("example.org:4000", error);
+  ASSERT_TRUE(both);
+  EXPECT_EQ(both->host, "example.org");
+  EXPECT_EQ(both->port, 4000);
+  EXPECT_EQ(ParseEndpoint("10.0.0.2", error)->port, DefaultPort);
+  for (const char* bad : {"[::1]:4000", "::1", "host:0", "host:65536", "host:", ":4000", "h:4x"})
+    EXPECT_FALSE(ParseEndpoint(bad, error)) << bad;
+  EXPECT_NE(error.find("port"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavarin
