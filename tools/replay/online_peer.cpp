@@ -6,8 +6,12 @@
 // The peer runs as fast as the link and the 8-frame window allow, not at 60 frames a second.
 #include "tools/replay/online_peer.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -71,6 +75,14 @@ int64_t Number(std::string_view word, std::string_view what, int64_t highest) {
     throw BadLine{std::string(what) + " '" + std::string(word.substr(0, 40)) +
                   "' is not a number in 0.." + std::to_string(highest)};
   return value;
+}
+
+// Whether two paths lead to one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 // The whole script, checked before anything is sent: the steps of its player's inputs.
@@ -159,6 +171,8 @@ bool ParseArguments(int argc, char** argv, Arguments& a, std::ostream& err) {
     }
   }
   if (error.empty() && a.script.empty()) error = "no script given";
+  if (error.empty() && !a.record.empty() && a.script != "-" && SameFile(a.record, a.script))
+    error = "the record '" + a.record + "' would replace the script being read";
   if (!error.empty()) {
     err << "kavarin-replay: " << error
         << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
@@ -255,7 +269,12 @@ int Play(const Arguments& a, const std::vector<Step>& steps, EnetTransport& tran
         out << line << "\n" << std::flush;
         session.Leave();
         transport.Close();
-        return Record(a, session, err) ? ExitOk : ExitFailed;
+        const bool recorded = Record(a, session, err);
+        if (!out) {
+          err << "kavarin-replay: cannot write standard output: " << std::strerror(errno) << "\n";
+          return ExitFailed;
+        }
+        return recorded ? ExitOk : ExitFailed;
       }
       case SessionState::Desynced:
         // The notices go out over the next polls.
