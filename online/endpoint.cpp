@@ -20,23 +20,45 @@ std::optional<uint16_t> ParsePort(std::string_view text, bool allowAny, std::str
 }
 
 std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error) {
-  if (text.starts_with('[') || std::count(text.begin(), text.end(), ':') > 1) {
-    error = "'" + std::string(text) +
-            "' is an IPv6 address; only IPv4 addresses and host names are supported";
-    return std::nullopt;
-  }
+  const std::string quoted = "'" + std::string(text) + "'";
   Endpoint e;
-  const size_t colon = text.find(':');
-  e.host = std::string(text.substr(0, colon));
-  if (e.host.empty()) {
-    error = "no host name or address in '" + std::string(text) + "'";
-    return std::nullopt;
+  std::string_view portText;
+  if (text.starts_with('[')) {
+    const size_t close = text.find(']');
+    if (close == std::string_view::npos) {
+      error = quoted + " has no ']' after the IPv6 address";
+      return std::nullopt;
+    }
+    e.host = std::string(text.substr(1, close - 1));
+    if (e.host.find(':') == std::string::npos) {
+      error = quoted + ": only an IPv6 address goes in brackets";
+      return std::nullopt;
+    }
+    const std::string_view rest = text.substr(close + 1);
+    if (!rest.empty() && !rest.starts_with(':')) {
+      error = quoted + ": after ']' only ':PORT' may follow";
+      return std::nullopt;
+    }
+    if (!rest.empty())
+      portText = rest.substr(1);
+    else
+      return e;
+  } else if (std::count(text.begin(), text.end(), ':') > 1) {
+    e.host = std::string(text);  // an IPv6 address without a port
+    return e;
+  } else {
+    const size_t colon = text.find(':');
+    e.host = std::string(text.substr(0, colon));
+    if (e.host.empty()) {
+      error = "no host name or address in " + quoted;
+      return std::nullopt;
+    }
+    if (colon == std::string_view::npos) return e;
+    portText = text.substr(colon + 1);
   }
-  if (colon != std::string_view::npos) {
-    const std::optional<uint16_t> port = ParsePort(text.substr(colon + 1), false, error);
-    if (!port) return std::nullopt;
-    e.port = *port;
-  }
+  const std::optional<uint16_t> port = ParsePort(portText, false, error);
+  if (!port) return std::nullopt;
+  e.port = *port;
   return e;
 }
 

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <tuple>
 
 #include "online/endpoint.h"
 #include "udp_socket.h"
@@ -130,14 +131,25 @@ TEST(EnetTransport, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
   EXPECT_TRUE(host->PeerSaidGoodbye());
 }
 
-TEST(Endpoint, ReadsHostsAndPortsAndRefusesIPv6) {
+TEST(Endpoint, ReadsHostsAddressesAndPorts) {
   std::string error;
   const auto both = ParseEndpoint("example.org:4000", error);
   ASSERT_TRUE(both);
   EXPECT_EQ(both->host, "example.org");
   EXPECT_EQ(both->port, 4000);
   EXPECT_EQ(ParseEndpoint("10.0.0.2", error)->port, DefaultPort);
-  for (const char* bad : {"[::1]:4000", "::1", "host:0", "host:65536", "host:", ":4000", "h:4x"})
+  // IPv6: in brackets with or without a port, or bare without one.
+  for (const auto& [text, host, port] : {std::tuple{"[::1]:4000", "::1", 4000},
+                                         {"[fe80::1%eth0]", "fe80::1%eth0", DefaultPort},
+                                         {"::1", "::1", DefaultPort},
+                                         {"2001:db8::4000", "2001:db8::4000", DefaultPort}}) {
+    const auto e = ParseEndpoint(text, error);
+    ASSERT_TRUE(e) << text;
+    EXPECT_EQ(e->host, host);
+    EXPECT_EQ(e->port, port) << text;
+  }
+  for (const char* bad : {"host:0", "host:65536", "host:", ":4000", "h:4x", "[::1", "[::1]4000",
+                          "[::1]:", "[]:4000", "[example.org]:4000", "[::1]:0"})
     EXPECT_FALSE(ParseEndpoint(bad, error)) << bad;
   EXPECT_NE(error.find("port"), std::string::npos);
 }
