@@ -2,6 +2,7 @@
 
 #include <enet/enet.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <random>
@@ -74,6 +75,15 @@ uint32_t AddressCookie(const CookieKey& key, uint32_t host, uint16_t port) {
     message[static_cast<size_t>(i)] = static_cast<uint8_t>(host >> (8 * i));
   message[4] = static_cast<uint8_t>(port);
   message[5] = static_cast<uint8_t>(port >> 8);
+  return static_cast<uint32_t>(SipHash24(key, message));
+}
+
+uint32_t AddressCookie(const CookieKey& key, const std::array<uint8_t, 16>& host, uint16_t port) {
+  // 18 bytes: never the message of an IPv4 address's cookie.
+  std::array<uint8_t, 18> message{};
+  std::copy(host.begin(), host.end(), message.begin());
+  message[16] = static_cast<uint8_t>(port);
+  message[17] = static_cast<uint8_t>(port >> 8);
   return static_cast<uint32_t>(SipHash24(key, message));
 }
 

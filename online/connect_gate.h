@@ -31,6 +31,8 @@ using CookieKey = std::array<uint64_t, 2>;
 CookieKey RandomCookieKey();
 // The cookie for an IPv4 address and port (both as ENet keeps them).
 uint32_t AddressCookie(const CookieKey& key, uint32_t host, uint16_t port);
+// The cookie for an IPv6 address (its 16 bytes in network order) and port.
+uint32_t AddressCookie(const CookieKey& key, const std::array<uint8_t, 16>& host, uint16_t port);
 
 // SipHash-2-4: a keyed hash of short inputs that cannot be predicted without the key.
 uint64_t SipHash24(const CookieKey& key, std::span<const uint8_t> message);

@@ -10,6 +10,8 @@
 
 #include "online/connect_gate.h"
 #include "online/transport.h"
+#include "online/udp_address.h"
+#include "online/udp_relay.h"
 
 struct _ENetHost;
 struct _ENetPeer;
@@ -23,10 +25,19 @@ namespace kavarin {
 // host takes the first guest that connects and then no other; anything from another address is
 // dropped before ENet sees it, and before a guest is connected only a knock or a CONNECT with the
 // right cookie gets through (see connect_gate.h), so the host cannot be made to send more than
-// it is sent. ENet 1.3 speaks IPv4 only.
+// it is sent.
 //
-// Nothing blocks except Wait and Close. An event loop polls Service (or Receive) every frame and
-// may watch SocketFd for reading; a loop of its own calls Wait between frames.
+// ENet 1.3 speaks IPv4 only, so IPv6 goes through a relay of our own in the same process (see
+// udp_relay.h): ENet's datagrams, unchanged, between ENet's socket and an IPv6 socket, by way of
+// a socket on ENet's own address. A host listens on IPv6 on the same port as on IPv4 and relays
+// one guest; its gate checks an IPv6 stranger's knock and CONNECT on the IPv6 socket, with the
+// cookie of the stranger's own IPv6 address, and links the relay only for a CONNECT with that
+// cookie. A guest knocks on every address of the host at once, IPv6 ones from the relay's socket,
+// and connects through the first that answers (the resolver's order decides a tie).
+//
+// Nothing blocks except Join (which resolves the host's name), Wait and Close. An event loop
+// polls Service (or Receive) every frame and may watch SocketFd for reading; a loop of its own
+// calls Wait between frames.
 class EnetTransport : public Transport {
  public:
   enum class Link {
@@ -36,12 +47,14 @@ class EnetTransport : public Transport {
     Closed,  // the other side left, the link was lost, or Close was called
   };
 
-  // A host waiting on `port` (0: a free port the system picks) of every IPv4 address of this
-  // machine, or of `bindAddress` alone. Null, with `error` set, when it cannot listen there.
+  // A host waiting on `port` (0: a free port the system picks, the same for both) of every IPv4
+  // and IPv6 address of this machine (IPv4 alone on a machine without IPv6), or of `bindAddress`
+  // alone, an IPv4 or IPv6 address in digits. Null, with `error` set, when it cannot listen
+  // there.
   static std::unique_ptr<EnetTransport> Listen(uint16_t port, std::string& error,
                                                const std::string& bindAddress = "");
-  // A guest connecting to `host` (a name or an IPv4 address) on `port`. Null, with `error` set,
-  // when the name has no IPv4 address.
+  // A guest connecting to `host` (a name, an IPv4 or an IPv6 address) on `port`. Null, with
+  // `error` set, when the name has no address this machine can reach.
   static std::unique_ptr<EnetTransport> Join(const std::string& host, uint16_t port,
                                              std::string& error);
   ~EnetTransport() override;
@@ -55,13 +68,14 @@ class EnetTransport : public Transport {
   void Service();
   // Waits until something arrives, at most timeoutMs.
   void Wait(int timeoutMs);
-  // Readable when something has arrived.
+  // Readable when something has arrived on any of the transport's sockets: one descriptor (an
+  // epoll set) for ENet's socket and the relay's.
   int SocketFd() const;
 
   Link State() const { return link_; }
   // Once closed: whether the other side said it was leaving, rather than going silent.
   bool PeerSaidGoodbye() const { return goodbye_; }
-  // The local UDP port.
+  // The local UDP port: for a host, the one it waits on over IPv4 and IPv6.
   uint16_t Port() const;
   // Tells the other side this one is leaving, waits at most waitMs for it to hear, and closes.
   void Close(int waitMs = 250);
@@ -81,27 +95,44 @@ class EnetTransport : public Transport {
   static int Intercept(_ENetHost* host, _ENetEvent* event);
   // Whether a raw datagram may go on to ENet.
   bool Admit(std::span<const uint8_t> datagram);
+  // Whether the relay links a sender it has no link for, and carries its datagram on to ENet.
+  bool AdmitRelayed(const UdpAddress& from, std::span<const uint8_t> datagram);
   // A datagram of the gate's own, outside ENet.
   bool SendRaw(const ENetAddress& to, std::span<const uint8_t> datagram);
+  void Knock();
+  // The guest's answer to knocking, at candidate `index`.
+  void Answered(size_t index, uint32_t cookie);
+  void ConnectToAnswer();
+  void OpenRelay(const UdpAddress& outer, const UdpAddress& near, int& errorNumber);
+  void PumpRelay();
+  void DropRelay();
+  // One turn of ENet with the relay's datagrams moved on either side of it.
+  int ServiceOnce(_ENetEvent& event);
+  void WaitForSockets(int timeoutMs);
   void Handle(const _ENetEvent& event);
   void Connected(_ENetPeer* peer);
   void Count();
 
   _ENetHost* host_;
   bool isHost_;
+  int epoll_;
+  std::unique_ptr<UdpRelay> relay_;
   Link link_ = Link::Waiting;
   _ENetPeer* peer_ = nullptr;
   bool everConnected_ = false;
   bool goodbye_ = false;
-  // The guest's: where the host is, when it last knocked, and the cookie once answered.
+  // The guest's: the host's addresses, which answered first and its cookie, and where ENet
+  // connects (that address, or the relay's).
+  std::vector<UdpAddress> candidates_;
+  int answered_ = -1;
+  uint32_t cookie_ = 0;
   uint32_t remoteHost_ = 0;
   uint16_t remotePort_ = 0;
   std::chrono::steady_clock::time_point lastKnock_{};
   bool knocked_ = false;
-  bool cookieHeard_ = false;
-  uint32_t cookie_ = 0;
   // The host's.
   CookieKey key_{};
+  uint16_t port_ = 0;
   std::deque<std::vector<uint8_t>> received_;
   Counters counters_;
 };
