@@ -1,7 +1,8 @@
-// The ENet transport on loopback: a guest connects to a host and datagrams pass both ways; before
-// that, a knock is answered once with less than it, and a CONNECT without the right cookie for
-// its address gets no answer at all; afterwards the host takes no other guest, datagrams from
-// elsewhere reach neither side, and a guest that leaves is heard leaving.
+// The ENet transport on loopback, over IPv4 and over IPv6 (through the relay): a guest connects
+// to a host and datagrams pass both ways; before that, a knock is answered once with less than
+// it, and a CONNECT without the right cookie for its address gets no answer at all; afterwards the
+// host takes no other guest, datagrams from elsewhere reach neither side, and a guest that leaves
+// is heard leaving.
 #include "online/enet_transport.h"
 
 #include <enet/enet.h>
@@ -56,15 +57,21 @@ TEST(ConnectGate, SipHashGivesItsPublishedValue) {
             0xA129CA6149BE45E5ULL);
 }
 
-TEST(EnetTransport, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
+class EnetTransportOver : public ::testing::TestWithParam<int> {};
+
+TEST_P(EnetTransportOver, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
+  const bool v6 = GetParam() == AF_INET6;
+  if (v6) KAVARIN_SKIP_WITHOUT_IPV6_LOOPBACK();
+  // Over IPv4 the guest looks the host up by name, and knocks on whatever else the name has.
+  const std::string hostAddress = v6 ? "::1" : "127.0.0.1", hostName = v6 ? "::1" : "localhost";
   std::string error;
-  auto host = EnetTransport::Listen(0, error, "127.0.0.1");
+  auto host = EnetTransport::Listen(0, error, hostAddress);
   ASSERT_TRUE(host) << error;
   const uint16_t port = host->Port();
   ASSERT_NE(port, 0);
 
   // A knock is answered once, with a cookie, in fewer bytes.
-  UdpSocket stranger;
+  UdpSocket stranger(GetParam());
   const auto knock = KnockDatagram();
   stranger.SendTo(port, knock);
   std::optional<std::vector<uint8_t>> answer;
@@ -75,10 +82,12 @@ TEST(EnetTransport, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
   ASSERT_TRUE(cookie);
 
   // ENet's CONNECT as a client really sends it; with a wrong cookie, or the stranger's cookie
-  // from another address, nothing comes back.
+  // from another address, nothing comes back. (Over IPv6 this also shows the cookie is made from
+  // the sender's own address, not the relay's, and that the relay linked nobody: a link would
+  // have carried the CONNECT to ENet, which answers, and kept the real guest out.)
   const std::vector<uint8_t> connect = RealConnect(0x12345678);
   ASSERT_EQ(ConnectData(connect), 0x12345678u);
-  UdpSocket other;
+  UdpSocket other(GetParam());
   stranger.SendTo(port, WithData(connect, *cookie + 1));
   other.SendTo(port, WithData(connect, *cookie));
   PumpUntil(
@@ -88,7 +97,7 @@ TEST(EnetTransport, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
   EXPECT_EQ(host->State(), EnetTransport::Link::Waiting);
 
   // The real guest connects, and datagrams pass both ways.
-  auto guest = EnetTransport::Join("localhost", port, error);
+  auto guest = EnetTransport::Join(hostName, port, error);
   ASSERT_TRUE(guest) << error;
   ASSERT_TRUE(PumpUntil(
       {host.get(), guest.get()},
@@ -108,13 +117,14 @@ TEST(EnetTransport, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
   EXPECT_EQ(gotBack, pong);
 
   // Nobody else gets in or through: not a second guest, not a knock, not a CONNECT with the
-  // stranger's own cookie, not datagrams to either side.
-  auto second = EnetTransport::Join("127.0.0.1", port, error);
+  // stranger's own cookie, not datagrams to either side (to the guest's ENet socket, which only
+  // the relay may reach when the guest is on IPv6).
+  auto second = EnetTransport::Join(hostAddress, port, error);
   ASSERT_TRUE(second) << error;
   const int64_t before = host->Stats().strangersDropped + guest->Stats().strangersDropped;
   stranger.SendTo(port, knock);
   stranger.SendTo(port, WithData(connect, *cookie));
-  stranger.SendTo(guest->Port(), pong);
+  UdpSocket(AF_INET).SendTo(guest->Port(), pong);
   stranger.SendTo(port, ping);
   PumpUntil(
       {host.get(), guest.get(), second.get()}, [] { return false; }, 400);
@@ -130,6 +140,9 @@ TEST(EnetTransport, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
       {host.get()}, [&] { return host->State() == EnetTransport::Link::Closed; }, 1000));
   EXPECT_TRUE(host->PeerSaidGoodbye());
 }
+
+INSTANTIATE_TEST_SUITE_P(IPv4AndIPv6, EnetTransportOver, ::testing::Values(AF_INET, AF_INET6),
+                         [](const auto& info) { return info.param == AF_INET6 ? "IPv6" : "IPv4"; });
 
 TEST(Endpoint, ReadsHostsAddressesAndPorts) {
   std::string error;

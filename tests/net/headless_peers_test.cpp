@@ -1,8 +1,9 @@
-// Two headless kavarin-replay peers, host and guest, in two processes over loopback, each
-// playing its own random script. Both must print the same final state, write the same record,
-// and that record must be exactly the two scripts merged frame by frame (frame k of each script
-// is frame k of the match) and replay to that state. A bad script fails at once; a peer that is
-// stopped mid-match tells the other, which stops too, and one that dies is given up after 5 s.
+// Two headless kavarin-replay peers, host and guest, in two processes over loopback (IPv4, and
+// IPv6 through the relay), each playing its own random script. Both must print the same final
+// state, write the same record, and that record must be exactly the two scripts merged frame by
+// frame (frame k of each script is frame k of the match) and replay to that state. A bad script
+// fails at once; a peer that is stopped mid-match tells the other, which stops too, and one that
+// dies is given up after 5 s.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -20,6 +21,7 @@
 #include "online/match_record.h"
 #include "online/own_ship_keys.h"
 #include "tests/online/random_hands.h"
+#include "udp_socket.h"
 
 namespace kavarin {
 namespace {
@@ -156,14 +158,16 @@ class HeadlessPeers : public ::testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << text;
     return dir_ / name;
   }
-  // Plays the two scripts; expects both peers to finish with the merged record.
-  void PlayAndCompare(const Script& host, const Script& guest) {
+  // Plays the two scripts, the guest joining `hostAddress`; expects both peers to finish with the
+  // merged record.
+  void PlayAndCompare(const Script& host, const Script& guest,
+                      const std::string& hostAddress = "127.0.0.1") {
     Process h({"--host", "0", "--record", (dir_ / "host.rec").string(),
                Write("host.txt", host.text).string()},
               dir_ / "host");
     const uint16_t port = h.WaitingPort(5);
     ASSERT_NE(port, 0) << h.Err();
-    Process g({"--join", "127.0.0.1:" + std::to_string(port), "--record",
+    Process g({"--join", hostAddress + ":" + std::to_string(port), "--record",
                (dir_ / "guest.rec").string(), Write("guest.txt", guest.text).string()},
               dir_ / "guest");
     ASSERT_EQ(g.Wait(50), 0) << g.Err();
@@ -183,6 +187,12 @@ class HeadlessPeers : public ::testing::Test {
 
 TEST_F(HeadlessPeers, PlayTwentyThousandFramesEachAndAgree) {
   PlayAndCompare(RandomScript(Player::Host, 20'000, 1), RandomScript(Player::Guest, 20'000, 2));
+}
+
+TEST_F(HeadlessPeers, PlayOverIPv6AndAgree) {
+  KAVARIN_SKIP_WITHOUT_IPV6_LOOPBACK();
+  PlayAndCompare(RandomScript(Player::Host, 3'000, 7), RandomScript(Player::Guest, 3'000, 8),
+                 "[::1]");
 }
 
 TEST_F(HeadlessPeers, AShorterScriptPlaysOnWithNoInput) {
