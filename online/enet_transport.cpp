@@ -172,7 +172,7 @@ EnetTransport::~EnetTransport() {
   // Leaving without Close still tells the other side, once and at once.
   if (peer_ != nullptr && link_ == Link::Connected) {
     enet_peer_disconnect_now(peer_, GoodbyeData);
-    PumpRelay();
+    RelayOut();
   }
   enet_host_destroy(host_);
   relay_.reset();
@@ -196,11 +196,17 @@ void EnetTransport::DropRelay() {
   relay_.reset();
 }
 
-void EnetTransport::PumpRelay() {
+void EnetTransport::RelayIn() {
   if (!relay_) return;
-  relay_->Pump([this](const UdpAddress& from, std::span<const uint8_t> datagram) {
+  relay_->CarryIn([this](const UdpAddress& from, std::span<const uint8_t> datagram) {
     return AdmitRelayed(from, datagram);
   });
+  counters_.strangersDropped += relay_->TakeDropped();
+}
+
+void EnetTransport::RelayOut() {
+  if (!relay_) return;
+  relay_->CarryOut();
   counters_.strangersDropped += relay_->TakeDropped();
 }
 
@@ -319,7 +325,7 @@ void EnetTransport::ConnectToAnswer() {
   if (peer_ == nullptr) return;
   link_ = Link::Connecting;
   enet_host_flush(host_);
-  PumpRelay();
+  RelayOut();
 }
 
 void EnetTransport::Connected(ENetPeer* peer) {
@@ -366,9 +372,9 @@ void EnetTransport::Count() {
 }
 
 int EnetTransport::ServiceOnce(ENetEvent& event) {
-  PumpRelay();
+  RelayIn();
   const int got = enet_host_service(host_, &event, 0);
-  PumpRelay();
+  RelayOut();
   return got;
 }
 

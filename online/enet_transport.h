@@ -104,7 +104,10 @@ class EnetTransport : public Transport {
   void Answered(size_t index, uint32_t cookie);
   void ConnectToAnswer();
   void OpenRelay(const UdpAddress& outer, const UdpAddress& near, int& errorNumber);
-  void PumpRelay();
+  // What has arrived for ENet on the relay's IPv6 socket goes to ENet; what ENet sent the relay
+  // goes out.
+  void RelayIn();
+  void RelayOut();
   void DropRelay();
   // One turn of ENet with the relay's datagrams moved on either side of it.
   int ServiceOnce(_ENetEvent& event);

@@ -31,6 +31,29 @@ int OpenSocket(const UdpAddress& at, int& errorNumber) {
   return fd;
 }
 
+// Reads what has arrived on `fd`, a bounded number, and hands each datagram to `handle`.
+template <class Handle>
+void Drain(int fd, int64_t& dropped, const Handle& handle) {
+  std::array<uint8_t, MaxDatagram> buffer;
+  for (int i = 0; i < MaxPerPump; ++i) {
+    sockaddr_storage s{};
+    socklen_t n = sizeof s;
+    // MSG_TRUNC: the datagram's whole length, to know one too large for us.
+    const ssize_t got = recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
+                                 reinterpret_cast<sockaddr*>(&s), &n);
+    if (got < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+      continue;  // an error the network reported for an earlier datagram
+    }
+    const std::optional<UdpAddress> from = UdpAddress::From(s);
+    if (!from || static_cast<size_t>(got) > buffer.size()) {
+      ++dropped;
+      continue;
+    }
+    handle(*from, std::span<const uint8_t>(buffer.data(), static_cast<size_t>(got)));
+  }
+}
+
 void SendTo(int fd, const UdpAddress& to, std::span<const uint8_t> datagram) {
   sendto(fd, datagram.data(), datagram.size(), MSG_DONTWAIT, to.Raw(), to.Length());
 }
@@ -71,41 +94,27 @@ bool UdpRelay::SendOut(const UdpAddress& to, std::span<const uint8_t> datagram) 
          static_cast<ssize_t>(datagram.size());
 }
 
-void UdpRelay::Pump(const Stranger& stranger) {
-  std::array<uint8_t, MaxDatagram> buffer;
-  for (const int fd : {innerFd_, outerFd_}) {
-    for (int i = 0; i < MaxPerPump; ++i) {
-      sockaddr_storage s{};
-      socklen_t n = sizeof s;
-      // MSG_TRUNC: the datagram's whole length, to know one too large for us.
-      const ssize_t got = recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
-                                   reinterpret_cast<sockaddr*>(&s), &n);
-      if (got < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK) break;
-        continue;  // an error the network reported for an earlier datagram
-      }
-      const std::optional<UdpAddress> from = UdpAddress::From(s);
-      if (!from || static_cast<size_t>(got) > buffer.size()) {
-        ++dropped_;
-        continue;
-      }
-      const std::span<const uint8_t> datagram(buffer.data(), static_cast<size_t>(got));
-      if (fd == innerFd_) {
-        if (far_ && *from == near_)
-          SendTo(outerFd_, *far_, datagram);
-        else
-          ++dropped_;
-      } else if (far_) {
-        if (*from == *far_)
-          SendTo(innerFd_, near_, datagram);
-        else
-          ++dropped_;
-      } else if (stranger(*from, datagram)) {
-        far_ = *from;
+void UdpRelay::CarryIn(const Stranger& stranger) {
+  Drain(outerFd_, dropped_, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
+    if (far_) {
+      if (from == *far_)
         SendTo(innerFd_, near_, datagram);
-      }
+      else
+        ++dropped_;
+    } else if (stranger(from, datagram)) {
+      far_ = from;
+      SendTo(innerFd_, near_, datagram);
     }
-  }
+  });
+}
+
+void UdpRelay::CarryOut() {
+  Drain(innerFd_, dropped_, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
+    if (far_ && from == near_)
+      SendTo(outerFd_, *far_, datagram);
+    else
+      ++dropped_;
+  });
 }
 
 int64_t UdpRelay::TakeDropped() {

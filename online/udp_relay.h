@@ -43,8 +43,10 @@ class UdpRelay {
   bool SendOut(const UdpAddress& to, std::span<const uint8_t> datagram) const;
   // Whether an unlinked sender becomes the far side, its datagram carried on to the near side.
   using Stranger = std::function<bool(const UdpAddress& from, std::span<const uint8_t> datagram)>;
-  // Moves what has arrived on both sockets, a bounded number each time.
-  void Pump(const Stranger& stranger);
+  // Carries what has arrived on the outer socket to the near side, a bounded number each time.
+  void CarryIn(const Stranger& stranger);
+  // Carries what the near side has sent to the inner socket out to the far side.
+  void CarryOut();
   // Datagrams dropped by the relay itself since last asked: from neither side, or too large.
   int64_t TakeDropped();
 
