@@ -1,7 +1,8 @@
-// Online play on the real network, over loopback: how long connecting takes (from the guest's
-// start until both sessions play), and how many bytes each side sends a second in play at 60
-// frames a second, as the session's datagrams and on the wire (ENet's headers, and 28 bytes of
-// IPv4 and UDP headers per datagram). Run it from a Release build:
+// Online play on the real network, over loopback, IPv4 (/4) and IPv6 through the relay (/6): how
+// long connecting takes (from the guest's start until both sessions play), and how many bytes
+// each side sends a second in play at 60 frames a second, as the session's datagrams and on the
+// wire (ENet's headers, and 28 bytes of IPv4 and UDP headers per datagram, 48 for IPv6). Run it
+// from a Release build:
 //   build-release/bench/kavarin-bench-net
 #include <benchmark/benchmark.h>
 
@@ -26,11 +27,13 @@ int64_t NowUs() {
 
 // A host and a guest in one thread, each session made once its transport is connected.
 struct Pair {
-  Pair() {
+  explicit Pair(int64_t ipVersion) {
     std::string error;
-    hostLink = EnetTransport::Listen(0, error, "127.0.0.1");
-    guestLink = EnetTransport::Join("127.0.0.1", hostLink->Port(), error);
+    const std::string loopback = ipVersion == 6 ? "::1" : "127.0.0.1";
+    hostLink = EnetTransport::Listen(0, error, loopback);
+    if (hostLink) guestLink = EnetTransport::Join(loopback, hostLink->Port(), error);
   }
+  bool Opened() const { return hostLink && guestLink; }
   // Services both links, and runs one frame time of each session (`tick`) or handles what has
   // arrived.
   void Step(bool tick = true) {
@@ -57,7 +60,11 @@ struct Pair {
 void BM_ConnectOverLoopback(benchmark::State& st) {
   for (auto _ : st) {
     const auto start = Clock::now();
-    Pair pair;  // the host listens, and the guest starts
+    Pair pair(st.range(0));  // the host listens, and the guest starts
+    if (!pair.Opened()) {
+      st.SkipWithError("cannot listen on loopback");
+      break;
+    }
     while (!pair.Playing() && Clock::now() - start < std::chrono::seconds(5)) {
       pair.Step();
       std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -66,12 +73,27 @@ void BM_ConnectOverLoopback(benchmark::State& st) {
     st.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
   }
 }
-BENCHMARK(BM_ConnectOverLoopback)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ConnectOverLoopback)
+    ->Arg(4)
+    ->Arg(6)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 
 void BM_BytesPerSecondInPlay(benchmark::State& st) {
   for (auto _ : st) {
-    Pair pair;
-    while (!pair.Playing()) pair.Step();
+    Pair pair(st.range(0));
+    if (!pair.Opened()) {
+      st.SkipWithError("cannot listen on loopback");
+      break;
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (!pair.Playing() && Clock::now() < deadline) pair.Step();
+    if (!pair.Playing()) {
+      st.SkipWithError("did not connect");
+      break;
+    }
+    const int headers = st.range(0) == 6 ? 48 : 28;
     RandomHands hostHands(1), guestHands(2);
     const int64_t sessionBytes[2] = {pair.host->Stats().bytesSent, pair.guest->Stats().bytesSent};
     const EnetTransport::Counters links[2] = {pair.hostLink->Stats(), pair.guestLink->Stats()};
@@ -97,13 +119,14 @@ void BM_BytesPerSecondInPlay(benchmark::State& st) {
       st.counters[std::string(names[i]) + "_payload_Bps"] =
           static_cast<double>(s.Stats().bytesSent - sessionBytes[i]) / seconds;
       st.counters[std::string(names[i]) + "_enet_Bps"] = enetBytes / seconds;
-      st.counters[std::string(names[i]) + "_wire_Bps"] = (enetBytes + 28 * datagrams) / seconds;
+      st.counters[std::string(names[i]) + "_wire_Bps"] =
+          (enetBytes + headers * datagrams) / seconds;
       st.counters[std::string(names[i]) + "_datagrams_per_s"] = datagrams / seconds;
     }
     st.counters["frames_behind"] = static_cast<double>(Frames - pair.host->NextFrame());
   }
 }
-BENCHMARK(BM_BytesPerSecondInPlay)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_BytesPerSecondInPlay)->Arg(4)->Arg(6)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 }  // namespace kavarin::bench
