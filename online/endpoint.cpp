@@ -62,4 +62,9 @@ std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error)
   return e;
 }
 
+std::string EndpointText(const Endpoint& endpoint) {
+  const bool v6 = endpoint.host.find(':') != std::string::npos;
+  return (v6 ? "[" + endpoint.host + "]" : endpoint.host) + ":" + std::to_string(endpoint.port);
+}
+
 }  // namespace kavarin

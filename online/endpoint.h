@@ -23,5 +23,7 @@ std::optional<uint16_t> ParsePort(std::string_view text, bool allowAny, std::str
 // ("[::1]:29170", "[::1]"). An IPv6 address with a port needs the brackets: "::1:4000" is an
 // address.
 std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error);
+// The endpoint as ParseEndpoint reads it back: "host:port", or "[address]:port" for IPv6.
+std::string EndpointText(const Endpoint& endpoint);
 
 }  // namespace kavarin

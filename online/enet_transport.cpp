@@ -91,7 +91,8 @@ std::unique_ptr<EnetTransport> EnetTransport::Listen(uint16_t port, std::string&
   const bool v4 = !at || at->Family() == AF_INET;
   const bool v6 = !at || at->Family() == AF_INET6;
   for (int attempt = 1;; ++attempt) {
-    // For IPv6 alone, ENet's socket is on loopback, any port: only the relay talks to it.
+    // For IPv6 alone, ENet's socket is on loopback, any port, where nothing from outside this
+    // machine reaches it.
     ENetAddress enetAt{ENET_HOST_ANY, port};
     if (at && v4) enetAt.host = at->V4Host();
     if (!v4) enetAt = {htonl(INADDR_LOOPBACK), 0};

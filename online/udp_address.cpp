@@ -112,7 +112,13 @@ std::vector<UdpAddress> Lookup(const std::string& host, uint16_t port, int flags
     if (a->ai_addr == nullptr || a->ai_addrlen > sizeof(sockaddr_storage)) continue;
     sockaddr_storage s{};
     std::memcpy(&s, a->ai_addr, a->ai_addrlen);
-    const std::optional<UdpAddress> address = UdpAddress::From(s);
+    std::optional<UdpAddress> address = UdpAddress::From(s);
+    // An IPv4 address written as IPv6 ("::ffff:192.0.2.1") is reached over IPv4.
+    if (address && address->Family() == AF_INET6 && IN6_IS_ADDR_V4MAPPED(&AsV6(s).sin6_addr)) {
+      uint32_t host = 0;
+      std::memcpy(&host, &AsV6(s).sin6_addr.s6_addr[12], sizeof host);
+      address = UdpAddress::V4(host, 0);
+    }
     if (address && std::find(found.begin(), found.end(), address->WithPort(port)) == found.end())
       found.push_back(address->WithPort(port));
   }

@@ -160,6 +160,10 @@ TEST(Endpoint, ReadsHostsAddressesAndPorts) {
     ASSERT_TRUE(e) << text;
     EXPECT_EQ(e->host, host);
     EXPECT_EQ(e->port, port) << text;
+    const auto back = ParseEndpoint(EndpointText(*e), error);  // written as it is read
+    ASSERT_TRUE(back) << EndpointText(*e);
+    EXPECT_EQ(back->host, host);
+    EXPECT_EQ(back->port, port);
   }
   for (const char* bad : {"host:0", "host:65536", "host:", ":4000", "h:4x", "[::1", "[::1]4000",
                           "[::1]:", "[]:4000", "[example.org]:4000", "[::1]:0"})

@@ -353,7 +353,7 @@ int RunOnlinePeer(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (transport->State() == EnetTransport::Link::Closed ||
         (!a.host && std::chrono::steady_clock::now() - start > ConnectTimeout)) {
-      err << "kavarin-replay: cannot reach " << a.joinHost << ":" << a.port << "\n";
+      err << "kavarin-replay: cannot reach " << EndpointText({a.joinHost, a.port}) << "\n";
       return ExitFailed;
     }
     transport->Service();
