@@ -110,12 +110,13 @@ std::unique_ptr<EnetTransport> EnetTransport::Listen(uint16_t port, std::string&
     t->key_ = RandomCookieKey();
     t->port_ = SocketPort(host->socket);
     if (!v6) return t;
+    // The same port on IPv6 as on IPv4.
     const UdpAddress outer = at ? *at : UdpAddress::V6(in6addr_any, t->port_);
     const UdpAddress near =
         UdpAddress::V4(enetAt.host == ENET_HOST_ANY ? htonl(INADDR_LOOPBACK) : enetAt.host,
                        SocketPort(host->socket));
     int failure = 0;
-    t->OpenRelay(v4 ? outer.WithPort(t->port_) : outer, near, failure);
+    t->OpenRelay(outer, near, failure);
     if (t->relay_) {
       if (!v4) t->port_ = t->relay_->OuterPort();
       return t;
