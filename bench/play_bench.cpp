@@ -10,6 +10,8 @@
 //     round has ended;
 //   - resident memory.
 // Run from a Release build on an otherwise idle machine: build-release/bench/kavarin-bench-play
+// plays on the offscreen platform; `kavarin-bench-play xcb` plays on the X server of DISPLAY (for
+// example under xvfb-run), where the picture is really sent to the server.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -159,7 +162,9 @@ long MainThreadWakeups(int seconds) {
     const long before = VoluntarySwitches(status);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     woke = VoluntarySwitches(status) - before;
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // exit, not quit: in Qt 6 quit closes every window, and play must be measured shown.
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   });
   QCoreApplication::exec();
   watcher.join();
@@ -171,8 +176,29 @@ double Percentile(std::vector<double> v, double p) {
   return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
+struct Options {
+  std::string platform = "offscreen";
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "offscreen" || arg == "xcb") {
+      o.platform = arg;
+    } else {
+      std::fprintf(stderr, "kavarin-bench-play: unknown argument '%s' (usage: [offscreen|xcb])\n",
+                   argv[i]);
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
 int Run(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  const std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) return 2;
+  qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(options->platform));
   QApplication app(argc, argv);
   SdlCuePlayer cues(SdlCuePlayer::DefaultFolders(
       QCoreApplication::applicationDirPath().toStdString() + "/../app"));
@@ -214,7 +240,7 @@ int Run(int argc, char** argv) {
     switchesEnd = VoluntarySwitches(MainThreadStatus());
     playEnd = Clock::now();
     endWatch.stop();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
   });
   QTimer::singleShot(0, [&] {
     cpuStart = CpuSeconds();
@@ -245,10 +271,10 @@ int Run(int argc, char** argv) {
   const double cpu = (cpuEnd - cpuStart) / played * 100.0;
 
   std::printf(
-      "Play on the offscreen platform: %.1f s, %zu ticks in %lld wake-ups, round ended "
+      "Play on the %s platform: %.1f s, %zu ticks in %lld wake-ups, round ended "
       "with the score %d : %d\n",
-      played, late.size(), static_cast<long long>(watch.Wakes()), form.Game().state.LeftScore,
-      form.Game().state.RightScore);
+      options->platform.c_str(), played, late.size(), static_cast<long long>(watch.Wakes()),
+      form.Game().state.LeftScore, form.Game().state.RightScore);
   std::printf("  mean tick interval:        %8.3f ms  (target 16.667 +- 0.1: %s)\n", mean,
               mean > TickMs - 0.1 && mean < TickMs + 0.1 ? "met" : "MISSED");
   std::printf(
