@@ -11,7 +11,9 @@
 //   - resident memory.
 // Run from a Release build on an otherwise idle machine: build-release/bench/kavarin-bench-play
 // plays on the offscreen platform; `kavarin-bench-play xcb` plays on the X server of DISPLAY (for
-// example under xvfb-run), where the picture is really sent to the server.
+// example under xvfb-run), where the picture is really sent to the server. The window opens at
+// the zoom it chooses for the screen; `x1`, `x2`, ... choose another, `fullscreen` plays in
+// fullscreen: `kavarin-bench-play xcb x3`.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -178,6 +180,8 @@ double Percentile(std::vector<double> v, double p) {
 
 struct Options {
   std::string platform = "offscreen";
+  int zoom = 0;  // as the window chooses
+  bool fullScreen = false;
 };
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -186,8 +190,14 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "offscreen" || arg == "xcb") {
       o.platform = arg;
+    } else if (arg == "fullscreen") {
+      o.fullScreen = true;
+    } else if (arg.size() == 2 && arg[0] == 'x' && arg[1] >= '1' && arg[1] <= '9') {
+      o.zoom = arg[1] - '0';
     } else {
-      std::fprintf(stderr, "kavarin-bench-play: unknown argument '%s' (usage: [offscreen|xcb])\n",
+      std::fprintf(stderr,
+                   "kavarin-bench-play: unknown argument '%s' (usage: [offscreen|xcb] "
+                   "[x1..x9|fullscreen])\n",
                    argv[i]);
       return std::nullopt;
     }
@@ -204,6 +214,12 @@ int Run(int argc, char** argv) {
       QCoreApplication::applicationDirPath().toStdString() + "/../app"));
   TForm1 form(cues);
   form.show();
+  if (options->zoom != 0 && !form.Zoom().SetZoom(options->zoom)) {
+    std::fprintf(stderr, "kavarin-bench-play: x%d does not fit on this screen (x%d to x%d do)\n",
+                 options->zoom, form.Zoom().SmallestZoom(), form.Zoom().LargestZoom());
+    return 2;
+  }
+  if (options->fullScreen) form.Zoom().SetFullScreen(true);
   QTimer* wake = form.Pacer().findChild<QTimer*>();
   if (wake == nullptr) {
     std::fprintf(stderr, "kavarin-bench-play: the main window's wake-up timer was not found\n");
@@ -271,9 +287,10 @@ int Run(int argc, char** argv) {
   const double cpu = (cpuEnd - cpuStart) / played * 100.0;
 
   std::printf(
-      "Play on the %s platform: %.1f s, %zu ticks in %lld wake-ups, round ended "
-      "with the score %d : %d\n",
-      options->platform.c_str(), played, late.size(), static_cast<long long>(watch.Wakes()),
+      "Play on the %s platform%s at x%d (window %dx%d): %.1f s, %zu ticks in %lld wake-ups, "
+      "round ended with the score %d : %d\n",
+      options->platform.c_str(), options->fullScreen ? " in fullscreen" : "", form.Zoom().Zoom(),
+      form.width(), form.height(), played, late.size(), static_cast<long long>(watch.Wakes()),
       form.Game().state.LeftScore, form.Game().state.RightScore);
   std::printf("  mean tick interval:        %8.3f ms  (target 16.667 +- 0.1: %s)\n", mean,
               mean > TickMs - 0.1 && mean < TickMs + 0.1 ? "met" : "MISSED");
