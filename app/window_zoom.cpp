@@ -81,6 +81,7 @@ void WindowZoom::SetFullScreen(bool on) {
     view_.SetFill(false);
     view_.SetZoom(windowedZoom_);
     window_.layout()->setSizeConstraint(QLayout::SetFixedSize);
+    window_.layout()->activate();
     // Where it stood: the window manager may not put it back.
     window_.setGeometry(QRect(normalAt_, window_.size()));
   }
