@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 namespace kavarin {
 namespace {
@@ -11,33 +10,36 @@ int64_t Area(const QRect& r) {
   return static_cast<int64_t>(r.width()) * r.height();
 }
 
+// What the union of two rectangles covers that neither does (less their overlap).
+int64_t Waste(const QRect& a, const QRect& b) {
+  return Area(a | b) - Area(a) - Area(b);
+}
+
 }  // namespace
 
 void DirtyRects::Add(const QRect& rect) {
   if (rect.isEmpty()) return;
-  for (int i = 0; i < count_; ++i)
-    if (rects_[i].contains(rect)) return;
-  rects_[count_++] = rect;
-  // Overlapping rectangles become one, so that nothing is painted twice; beyond Most, the two
-  // whose union covers the least that neither did become one.
-  for (;;) {
-    int a = -1;
-    int b = -1;
-    int64_t least = std::numeric_limits<int64_t>::max();
-    for (int i = 0; i < count_; ++i)
-      for (int j = i + 1; j < count_; ++j) {
-        if (count_ <= Most && !rects_[i].intersects(rects_[j])) continue;
-        const int64_t waste = Area(rects_[i] | rects_[j]) - Area(rects_[i]) - Area(rects_[j]);
-        if (waste < least) {
-          least = waste;
-          a = i;
-          b = j;
-        }
-      }
-    if (a < 0) return;
-    rects_[a] |= rects_[b];
-    rects_[b] = rects_[--count_];
+  QRect r = rect;
+  // Rectangles that the new one's union with covers nothing more than both did become one
+  // with it, as it grows.
+  for (int i = 0; i < count_;) {
+    if (Waste(r, rects_[i]) <= 0) {
+      r |= rects_[i];
+      rects_[i] = rects_[--count_];
+      i = 0;
+    } else {
+      ++i;
+    }
   }
+  if (count_ < Most) {
+    rects_[count_++] = r;
+    return;
+  }
+  // Too many: it joins the one whose union with it covers the least that neither did.
+  int best = 0;
+  for (int i = 1; i < count_; ++i)
+    if (Waste(r, rects_[i]) < Waste(r, rects_[best])) best = i;
+  rects_[best] |= r;
 }
 
 std::span<const QRect> DirtyRects::Take() {

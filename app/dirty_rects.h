@@ -7,11 +7,11 @@
 namespace kavarin {
 
 // What a tick drew, as a few rectangles that cover it. A tick draws at both edges (the ships)
-// and between them (the star, the beams), so a few rectangles cover it far more tightly than
-// one, and far more cheaply than one rectangle a line.
+// and between them (the star's outline, the beams), so rectangles around its lines cover far
+// less than one around everything; beyond Most they are merged where that adds least.
 class DirtyRects {
  public:
-  static constexpr int Most = 4;
+  static constexpr int Most = 16;
 
   void Add(const QRect& rect);
   bool Empty() const { return count_ == 0; }
@@ -19,8 +19,7 @@ class DirtyRects {
   std::span<const QRect> Take();
 
  private:
-  // One spare place for the rectangle being added.
-  std::array<QRect, Most + 1> rects_;
+  std::array<QRect, Most> rects_;
   std::array<QRect, Most> taken_;
   int count_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -28,6 +29,8 @@ FieldView::FieldView(const Field& field, QWidget* parent)
   SetBackgroundColor(Color::Black);
   Resize();
 }
+
+FieldView::~FieldView() = default;
 
 void FieldView::SetBackgroundColor(Color color) {
   QPalette p = palette();
@@ -64,30 +67,54 @@ void FieldView::Resize() {
 }
 
 void FieldView::Changed(std::span<const Point> points) {
-  if (points.empty()) return;
-  int32_t left = points[0].x;
-  int32_t right = left;
-  int32_t top = points[0].y;
-  int32_t bottom = top;
-  for (const Point& p : points.subspan(1)) {
-    left = std::min(left, p.x);
-    right = std::max(right, p.x);
-    top = std::min(top, p.y);
-    bottom = std::max(bottom, p.y);
-  }
   // Off-field points are clipped when drawn; far ones must not overflow the rectangle.
-  auto clamp = [](int32_t v, int32_t most) { return std::clamp(v, -1, most); };
-  dirty_.Add(QRect(QPoint(clamp(left, FieldWidth), clamp(top, FieldHeight)),
-                   QPoint(clamp(right, FieldWidth), clamp(bottom, FieldHeight))) &
-             WholeField);
+  const auto clamp = [](Point p) {
+    return QPoint(std::clamp(p.x, -1, FieldWidth), std::clamp(p.y, -1, FieldHeight));
+  };
+  // A rectangle around each line rather than the whole polyline: the star's outline is a ring.
+  for (size_t i = 0; i < points.size(); ++i) {
+    const QPoint from = clamp(points[i]);
+    const QPoint to = clamp(points[std::min(i + 1, points.size() - 1)]);
+    dirty_.Add(QRect(QPoint(std::min(from.x(), to.x()), std::min(from.y(), to.y())),
+                     QPoint(std::max(from.x(), to.x()), std::max(from.y(), to.y()))) &
+               WholeField);
+    if (i + 2 == points.size()) break;
+  }
 }
 
 void FieldView::Changed() {
   dirty_.Add(WholeField);
 }
 
+X11FieldPainter* FieldView::DirectX11() {
+  if (!directX11_ || !isVisible()) return nullptr;
+  if (!triedX11_) {
+    triedX11_ = true;
+    x11_ = X11FieldPainter::Create(*this);
+    if (x11_) windowHandle()->installEventFilter(this);
+  }
+  return x11_ && devicePixelRatioF() == 1.0 ? x11_.get() : nullptr;
+}
+
 void FieldView::Flush() {
-  for (const QRect& r : dirty_.Take()) update(ShownRect(r));
+  if (dirty_.Empty()) return;
+  X11FieldPainter* x11 = DirectX11();
+  const QPoint origin = FieldOrigin().toPoint();
+  for (const QRect& r : dirty_.Take()) {
+    if (x11) {
+      x11->Put(field_, r, zoom_, origin);
+    } else {
+      update(ShownRect(r));
+    }
+  }
+  if (x11) x11->Send();
+}
+
+bool FieldView::eventFilter(QObject* watched, QEvent* event) {
+  // Qt shows an exposed part from its own copy of the window, which the pixels put straight
+  // into the window have passed by: repaint it from the field instead.
+  if (event->type() == QEvent::Expose && watched == windowHandle()) update();
+  return false;
 }
 
 qreal FieldView::Ratio() const {

@@ -2,9 +2,11 @@
 
 #include <QImage>
 #include <QWidget>
+#include <memory>
 #include <span>
 
 #include "app/dirty_rects.h"
+#include "app/x11_field_painter.h"
 #include "render/field.h"
 
 namespace kavarin {
@@ -20,6 +22,7 @@ class FieldView : public QWidget {
 
  public:
   explicit FieldView(const Field& field, QWidget* parent = nullptr);
+  ~FieldView() override;
 
   // The window colour behind the field, and the client size Start puts back, in field pixels:
   // the field at the current zoom.
@@ -33,19 +36,23 @@ class FieldView : public QWidget {
   // fullscreen; otherwise it keeps to the client size.
   void SetFill(bool fill);
 
-  // Something was drawn within these points; Flush shows it.
+  // A polyline was drawn through these points; Flush shows it.
   void Changed(std::span<const Point> points);
   // The whole field changed.
   void Changed();
-  // Schedules a repaint of what was drawn since the last one.
+  // Shows what was drawn since the last Flush: on X11 at once, elsewhere by a repaint.
   void Flush();
+  // Whether Flush may put the pixels straight into the view's X window; on by default.
+  void SetDirectX11(bool on) { directX11_ = on; }
 
   const Field& Pixels() const { return field_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  X11FieldPainter* DirectX11();
   void Resize();
   qreal Ratio() const;
   // Logical pixels per field pixel.
@@ -66,6 +73,9 @@ class FieldView : public QWidget {
   int zoom_ = 1;
   QSize client_{FieldWidth, FieldHeight};
   bool fill_ = false;
+  bool directX11_ = true;
+  bool triedX11_ = false;
+  std::unique_ptr<X11FieldPainter> x11_;
 };
 
 }  // namespace kavarin

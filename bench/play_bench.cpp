@@ -13,7 +13,8 @@
 // plays on the offscreen platform; `kavarin-bench-play xcb` plays on the X server of DISPLAY (for
 // example under xvfb-run), where the picture is really sent to the server. The window opens at
 // the zoom it chooses for the screen; `x1`, `x2`, ... choose another, `fullscreen` plays in
-// fullscreen: `kavarin-bench-play xcb x3`.
+// fullscreen: `kavarin-bench-play xcb x3`. `qt-repaint` shows every tick through Qt's repaint on
+// X11 too, as other platforms do, instead of putting the pixels straight into the window.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -182,6 +183,7 @@ struct Options {
   std::string platform = "offscreen";
   int zoom = 0;  // as the window chooses
   bool fullScreen = false;
+  bool qtRepaint = false;
 };
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -190,6 +192,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "offscreen" || arg == "xcb") {
       o.platform = arg;
+    } else if (arg == "qt-repaint") {
+      o.qtRepaint = true;
     } else if (arg == "fullscreen") {
       o.fullScreen = true;
     } else if (arg.size() == 2 && arg[0] == 'x' && arg[1] >= '1' && arg[1] <= '9') {
@@ -197,7 +201,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "kavarin-bench-play: unknown argument '%s' (usage: [offscreen|xcb] "
-                   "[x1..x9|fullscreen])\n",
+                   "[x1..x9|fullscreen] [qt-repaint])\n",
                    argv[i]);
       return std::nullopt;
     }
@@ -220,6 +224,7 @@ int Run(int argc, char** argv) {
     return 2;
   }
   if (options->fullScreen) form.Zoom().SetFullScreen(true);
+  form.View().SetDirectX11(!options->qtRepaint);
   QTimer* wake = form.Pacer().findChild<QTimer*>();
   if (wake == nullptr) {
     std::fprintf(stderr, "kavarin-bench-play: the main window's wake-up timer was not found\n");
@@ -287,11 +292,12 @@ int Run(int argc, char** argv) {
   const double cpu = (cpuEnd - cpuStart) / played * 100.0;
 
   std::printf(
-      "Play on the %s platform%s at x%d (window %dx%d): %.1f s, %zu ticks in %lld wake-ups, "
+      "Play on the %s platform%s at x%d (window %dx%d)%s: %.1f s, %zu ticks in %lld wake-ups, "
       "round ended with the score %d : %d\n",
       options->platform.c_str(), options->fullScreen ? " in fullscreen" : "", form.Zoom().Zoom(),
-      form.width(), form.height(), played, late.size(), static_cast<long long>(watch.Wakes()),
-      form.Game().state.LeftScore, form.Game().state.RightScore);
+      form.width(), form.height(), options->qtRepaint ? ", Qt's repaint" : "", played, late.size(),
+      static_cast<long long>(watch.Wakes()), form.Game().state.LeftScore,
+      form.Game().state.RightScore);
   std::printf("  mean tick interval:        %8.3f ms  (target 16.667 +- 0.1: %s)\n", mean,
               mean > TickMs - 0.1 && mean < TickMs + 0.1 ? "met" : "MISSED");
   std::printf(
