@@ -1,5 +1,8 @@
 #include "app/x11_field_painter.h"
 
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
@@ -54,22 +57,101 @@ std::unique_ptr<X11FieldPainter> X11FieldPainter::Create(QWidget& view) {
   view.setAttribute(Qt::WA_NativeWindow);
   const uint8_t depth = PlainTrueColorDepth(x11->connection(), view.winId());
   if (depth == 0) return nullptr;
-  return std::unique_ptr<X11FieldPainter>(new X11FieldPainter(view, x11->connection(), depth));
+  const xcb_query_extension_reply_t* shm = xcb_get_extension_data(x11->connection(), &xcb_shm_id);
+  return std::unique_ptr<X11FieldPainter>(
+      new X11FieldPainter(view, x11->connection(), depth, shm && shm->present));
 }
 
-X11FieldPainter::X11FieldPainter(QWidget& view, xcb_connection_t* connection, uint8_t depth)
-    : view_(view), connection_(connection), gc_(xcb_generate_id(connection)), depth_(depth) {
+X11FieldPainter::X11FieldPainter(QWidget& view, xcb_connection_t* connection, uint8_t depth,
+                                 bool shared)
+    : view_(view),
+      connection_(connection),
+      gc_(xcb_generate_id(connection)),
+      depth_(depth),
+      shared_(shared) {
   xcb_create_gc(connection_, gc_, view_.winId(), 0, nullptr);
   // The request's own 24 bytes aside.
   mostBytes_ = static_cast<size_t>(xcb_get_maximum_request_length(connection_)) * 4 - 24;
 }
 
 X11FieldPainter::~X11FieldPainter() {
+  ReleaseShared();
   xcb_free_gc(connection_, gc_);
   xcb_flush(connection_);
 }
 
+uint32_t* X11FieldPainter::SharedPicture(int zoom) {
+  if (!shared_) return nullptr;
+  if (zoom == sharedZoom_) return picture_;
+  ReleaseShared();
+  const size_t bytes = static_cast<size_t>(FieldWidth) * FieldHeight * zoom * zoom * 4;
+  const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (id < 0) {
+    shared_ = false;
+    return nullptr;
+  }
+  void* at = shmat(id, nullptr, 0);
+  const uint32_t segment = xcb_generate_id(connection_);
+  // A remote server cannot attach it: then the pixels go in the requests.
+  xcb_generic_error_t* error =
+      at == reinterpret_cast<void*>(-1)
+          ? nullptr
+          : xcb_request_check(connection_, xcb_shm_attach_checked(connection_, segment, id, 0));
+  // Gone once both sides have let go of it.
+  shmctl(id, IPC_RMID, nullptr);
+  if (at == reinterpret_cast<void*>(-1) || error) {
+    std::free(error);
+    if (at != reinterpret_cast<void*>(-1)) shmdt(at);
+    shared_ = false;
+    return nullptr;
+  }
+  segment_ = segment;
+  picture_ = static_cast<uint32_t*>(at);
+  sharedZoom_ = zoom;
+  return picture_;
+}
+
+void X11FieldPainter::ReleaseShared() {
+  if (picture_ == nullptr) return;
+  // The server copies what was put before it lets go.
+  xcb_shm_detach(connection_, segment_);
+  xcb_flush(connection_);
+  shmdt(picture_);
+  picture_ = nullptr;
+  sharedZoom_ = 0;
+}
+
 void X11FieldPainter::Put(const Field& field, const QRect& pixels, int zoom, QPoint origin) {
+  if (SharedPicture(zoom)) {
+    PutShared(field, pixels, zoom, origin);
+  } else {
+    PutInRequests(field, pixels, zoom, origin);
+  }
+}
+
+void X11FieldPainter::PutShared(const Field& field, const QRect& pixels, int zoom, QPoint origin) {
+  const int stride = FieldWidth * zoom;
+  const int width = pixels.width() * zoom;
+  for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+    const uint8_t* from = field.Pixels() + y * FieldWidth;
+    uint32_t* row = picture_ + static_cast<size_t>(y) * zoom * stride + pixels.left() * zoom;
+    uint32_t* to = row;
+    for (int x = pixels.left(); x <= pixels.right(); ++x)
+      to = std::fill_n(to, zoom, from[x] * 0x010101u);
+    for (int k = 1; k < zoom; ++k) std::copy_n(row, width, row + k * stride);
+  }
+  xcb_shm_put_image(connection_, static_cast<xcb_window_t>(view_.winId()), gc_,
+                    static_cast<uint16_t>(stride), static_cast<uint16_t>(FieldHeight * zoom),
+                    static_cast<uint16_t>(pixels.left() * zoom),
+                    static_cast<uint16_t>(pixels.top() * zoom), static_cast<uint16_t>(width),
+                    static_cast<uint16_t>(pixels.height() * zoom),
+                    static_cast<int16_t>(origin.x() + pixels.left() * zoom),
+                    static_cast<int16_t>(origin.y() + pixels.top() * zoom), depth_,
+                    XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment_, 0);
+}
+
+void X11FieldPainter::PutInRequests(const Field& field, const QRect& pixels, int zoom,
+                                    QPoint origin) {
   const int width = pixels.width() * zoom;
   const size_t rowBytes = static_cast<size_t>(width) * 4;
   // Whole field rows per request, as many as a request may carry.
