@@ -303,8 +303,11 @@ int Run(int argc, char** argv) {
   std::printf(
       "  deviation from schedule:   p50 %.3f ms, p99 %.3f ms (target <= 2: %s), max %.3f ms\n", p50,
       p99, p99 <= 2.0 ? "met" : "MISSED", worst);
-  std::printf("  CPU time per s of play:    %8.2f %% of a core  (target <= 2 %%: %s)\n", cpu,
-              cpu <= 2.0 ? "met" : "MISSED");
+  // At x1 on an X server the picture costs least and the target is tighter.
+  const double cpuTarget =
+      options->platform == "xcb" && form.Zoom().Zoom() == 1 && !options->fullScreen ? 1.0 : 2.0;
+  std::printf("  CPU time per s of play:    %8.2f %% of a core  (target <= %.0f %%: %s)\n", cpu,
+              cpuTarget, cpu <= cpuTarget ? "met" : "MISSED");
   std::printf("  main-thread wake-ups:       %8.1f /s while playing\n",
               static_cast<double>(switchesEnd - switchesStart) / played);
   std::printf(
