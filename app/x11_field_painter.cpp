@@ -48,6 +48,30 @@ uint8_t PlainTrueColorDepth(xcb_connection_t* c, xcb_window_t window) {
   return depth;
 }
 
+// One row of field pixels as device pixels, each `Zoom` wide; the usual zooms get loops the
+// compiler can unroll.
+template <int Zoom>
+uint32_t* Widen(const uint8_t* from, int count, uint32_t* to) {
+  for (int i = 0; i < count; ++i) to = std::fill_n(to, Zoom, from[i] * 0x010101u);
+  return to;
+}
+
+uint32_t* Widen(const uint8_t* from, int count, int zoom, uint32_t* to) {
+  switch (zoom) {
+    case 1:
+      return Widen<1>(from, count, to);
+    case 2:
+      return Widen<2>(from, count, to);
+    case 3:
+      return Widen<3>(from, count, to);
+    case 4:
+      return Widen<4>(from, count, to);
+    default:
+      for (int i = 0; i < count; ++i) to = std::fill_n(to, zoom, from[i] * 0x010101u);
+      return to;
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<X11FieldPainter> X11FieldPainter::Create(QWidget& view) {
@@ -135,9 +159,7 @@ void X11FieldPainter::PutShared(const Field& field, const QRect& pixels, int zoo
   for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
     const uint8_t* from = field.Pixels() + y * FieldWidth;
     uint32_t* row = picture_ + static_cast<size_t>(y) * zoom * stride + pixels.left() * zoom;
-    uint32_t* to = row;
-    for (int x = pixels.left(); x <= pixels.right(); ++x)
-      to = std::fill_n(to, zoom, from[x] * 0x010101u);
+    Widen(from + pixels.left(), pixels.width(), zoom, row);
     for (int k = 1; k < zoom; ++k) std::copy_n(row, width, row + k * stride);
   }
   xcb_shm_put_image(connection_, static_cast<xcb_window_t>(view_.winId()), gc_,
@@ -163,8 +185,7 @@ void X11FieldPainter::PutInRequests(const Field& field, const QRect& pixels, int
     for (int y = top; y < top + rows; ++y) {
       const uint8_t* from = field.Pixels() + y * FieldWidth;
       uint32_t* row = to;
-      for (int x = pixels.left(); x <= pixels.right(); ++x)
-        to = std::fill_n(to, zoom, from[x] * 0x010101u);
+      to = Widen(from + pixels.left(), pixels.width(), zoom, to);
       for (int k = 1; k < zoom; ++k) to = std::copy_n(row, width, to);
     }
     xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_window_t>(view_.winId()),
