@@ -19,6 +19,7 @@ TForm1::TForm1(CuePlayer& cues, QWidget* parent)
     : QMainWindow(parent),
       cues_(cues),
       field_(new FieldView(sim_.field, this)),
+      zoom_(*this, *field_),
       timers_([this] { Tick(); }),
       match_(sim_, *this) {
   setObjectName("Form1");
@@ -30,6 +31,7 @@ TForm1::TForm1(CuePlayer& cues, QWidget* parent)
   setCentralWidget(field_);
   BuildMenu();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+  zoom_.OpenFitting();
   // The size is settled before the window is placed: a window still being sized when it is
   // shown is placed by its client area, and its frame would stand a title bar higher.
   layout()->activate();
@@ -57,6 +59,8 @@ void TForm1::BuildMenu() {
   ks1->setObjectName("KS1");
   ks1->setShortcut(Qt::Key_F2);
   connect(ks1, &QAction::triggered, this, &TForm1::KS1Click);
+  // F2 also in fullscreen, where the menu bar is hidden.
+  addAction(ks1);
   kg1->addSeparator()->setObjectName("N1");
   QAction* exit1 = kg1->addAction("終了(&X)");
   exit1->setObjectName("Exit1");
@@ -99,8 +103,8 @@ void TForm1::Tick() {
   field_->Flush();
 }
 
-void TForm1::PolylineDrawn(Color, std::span<const Point>) {
-  field_->Changed();
+void TForm1::PolylineDrawn(Color, std::span<const Point> points) {
+  field_->Changed(points);
 }
 
 void TForm1::FieldCleared() {
@@ -147,6 +151,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
   if (!OwnsKeyEvent(watched)) return false;
   const auto& key = static_cast<const QKeyEvent&>(*event);
+  if (zoom_.HandleKey(key)) return true;
   const int32_t code = VirtualKeyOf(key);
   if (code == 0) return false;
   if (type == QEvent::KeyPress) {

@@ -6,6 +6,7 @@
 #include "app/field_view.h"
 #include "app/pacing/paced_timers.h"
 #include "app/sound/cue_player.h"
+#include "app/window_zoom.h"
 #include "match/match.h"
 #include "match/observer.h"
 #include "match/simulation.h"
@@ -43,6 +44,7 @@ class TForm1 : public QMainWindow, private Observer {
 
   Match& Game() { return match_; }
   FieldView& View() { return *field_; }
+  WindowZoom& Zoom() { return zoom_; }
   const TimerIntervals& Timers() const { return sim_.timers; }
   const PacedTimers& Pacer() const { return timers_; }
 
@@ -66,6 +68,7 @@ class TForm1 : public QMainWindow, private Observer {
   Simulation sim_;
   CuePlayer& cues_;
   FieldView* field_;
+  WindowZoom zoom_;
   PacedTimers timers_;
   Match match_;
   QPointer<QDialog> form2_;

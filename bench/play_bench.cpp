@@ -13,6 +13,11 @@
 //     a scratch folder, watched as /dev/input is in the game);
 //   - resident memory.
 // Run from a Release build on an otherwise idle machine: build-release/bench/kavarin-bench-play
+// plays on the offscreen platform; `kavarin-bench-play xcb` plays on the X server of DISPLAY (for
+// example under xvfb-run), where the picture is really sent to the server. The window opens at
+// the zoom it chooses for the screen; `x1`, `x2`, ... choose another, `fullscreen` plays in
+// fullscreen: `kavarin-bench-play xcb x3`. `qt-repaint` shows every tick through Qt's repaint on
+// X11 too, as other platforms do, instead of putting the pixels straight into the window.
 #include <SDL.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -29,6 +34,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -165,7 +171,9 @@ long MainThreadWakeups(int seconds) {
     const long before = VoluntarySwitches(status);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     woke = VoluntarySwitches(status) - before;
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // exit, not quit: in Qt 6 quit closes every window, and play must be measured shown.
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   });
   QCoreApplication::exec();
   watcher.join();
@@ -196,8 +204,40 @@ double Percentile(std::vector<double> v, double p) {
   return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
+struct Options {
+  std::string platform = "offscreen";
+  int zoom = 0;  // as the window chooses
+  bool fullScreen = false;
+  bool qtRepaint = false;
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "offscreen" || arg == "xcb") {
+      o.platform = arg;
+    } else if (arg == "qt-repaint") {
+      o.qtRepaint = true;
+    } else if (arg == "fullscreen") {
+      o.fullScreen = true;
+    } else if (arg.size() == 2 && arg[0] == 'x' && arg[1] >= '1' && arg[1] <= '9') {
+      o.zoom = arg[1] - '0';
+    } else {
+      std::fprintf(stderr,
+                   "kavarin-bench-play: unknown argument '%s' (usage: [offscreen|xcb] "
+                   "[x1..x9|fullscreen] [qt-repaint])\n",
+                   argv[i]);
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
 int Run(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  const std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) return 2;
+  qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(options->platform));
   // Only the virtual controller takes part, whatever is plugged into the machine.
   qputenv("SDL_GAMECONTROLLER_IGNORE_DEVICES_EXCEPT", "0x0000/0x0000");
   QApplication app(argc, argv);
@@ -210,6 +250,13 @@ int Run(int argc, char** argv) {
   ControllerPoller pads([&form](bool down, int32_t code) { form.ControllerKey(down, code); },
                         QString::fromStdString(devices.string()));
   form.show();
+  if (options->zoom != 0 && !form.Zoom().SetZoom(options->zoom)) {
+    std::fprintf(stderr, "kavarin-bench-play: x%d does not fit on this screen (x%d to x%d do)\n",
+                 options->zoom, form.Zoom().SmallestZoom(), form.Zoom().LargestZoom());
+    return 2;
+  }
+  if (options->fullScreen) form.Zoom().SetFullScreen(true);
+  form.View().SetDirectX11(!options->qtRepaint);
   QTimer* wake = form.Pacer().findChild<QTimer*>();
   if (wake == nullptr) {
     std::fprintf(stderr, "kavarin-bench-play: the main window's wake-up timer was not found\n");
@@ -246,7 +293,7 @@ int Run(int argc, char** argv) {
     switchesEnd = VoluntarySwitches(MainThreadStatus());
     playEnd = Clock::now();
     endWatch.stop();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
   });
   QTimer::singleShot(0, [&] {
     cpuStart = CpuSeconds();
@@ -296,17 +343,22 @@ int Run(int argc, char** argv) {
   const double cpu = (cpuEnd - cpuStart) / played * 100.0;
 
   std::printf(
-      "Play on the offscreen platform: %.1f s, %zu ticks in %lld wake-ups, round ended "
-      "with the score %d : %d\n",
-      played, late.size(), static_cast<long long>(watch.Wakes()), form.Game().state.LeftScore,
+      "Play on the %s platform%s at x%d (window %dx%d)%s: %.1f s, %zu ticks in %lld wake-ups, "
+      "round ended with the score %d : %d\n",
+      options->platform.c_str(), options->fullScreen ? " in fullscreen" : "", form.Zoom().Zoom(),
+      form.width(), form.height(), options->qtRepaint ? ", Qt's repaint" : "", played, late.size(),
+      static_cast<long long>(watch.Wakes()), form.Game().state.LeftScore,
       form.Game().state.RightScore);
   std::printf("  mean tick interval:        %8.3f ms  (target 16.667 +- 0.1: %s)\n", mean,
               mean > TickMs - 0.1 && mean < TickMs + 0.1 ? "met" : "MISSED");
   std::printf(
       "  deviation from schedule:   p50 %.3f ms, p99 %.3f ms (target <= 2: %s), max %.3f ms\n", p50,
       p99, p99 <= 2.0 ? "met" : "MISSED", worst);
-  std::printf("  CPU time per s of play:    %8.2f %% of a core  (target <= 2 %%: %s)\n", cpu,
-              cpu <= 2.0 ? "met" : "MISSED");
+  // At x1 on an X server the picture costs least and the target is tighter.
+  const double cpuTarget =
+      options->platform == "xcb" && form.Zoom().Zoom() == 1 && !options->fullScreen ? 1.0 : 2.0;
+  std::printf("  CPU time per s of play:    %8.2f %% of a core  (target <= %.0f %%: %s)\n", cpu,
+              cpuTarget, cpu <= cpuTarget ? "met" : "MISSED");
   std::printf("  main-thread wake-ups:       %8.1f /s while playing\n",
               static_cast<double>(switchesEnd - switchesStart) / played);
   std::printf(
