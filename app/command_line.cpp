@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "online/endpoint.h"
+
 namespace kavarin {
 namespace {
 
@@ -13,7 +15,45 @@ std::optional<std::string> RaiseTo(CommandLine& line, CommandLine::Action action
   return std::nullopt;
 }
 
+std::optional<std::string> GoOnline(CommandLine& line, CommandLine::Online how) {
+  if (line.online != CommandLine::Online::No) return "only one of --host and --join";
+  line.online = how;
+  return std::nullopt;
+}
+
+std::optional<std::string> Host(CommandLine& line, std::optional<std::string_view> value) {
+  if (auto wrong = GoOnline(line, CommandLine::Online::Host)) return wrong;
+  line.port = DefaultPort;
+  if (!value) return std::nullopt;
+  std::string error;
+  const std::optional<uint16_t> port = ParsePort(*value, false, error);
+  if (!port) return error;
+  line.port = *port;
+  return std::nullopt;
+}
+
+std::optional<std::string> Join(CommandLine& line, std::optional<std::string_view> value) {
+  if (auto wrong = GoOnline(line, CommandLine::Online::Join)) return wrong;
+  std::string error;
+  const std::optional<Endpoint> to = ParseEndpoint(*value, error);
+  if (!to) return error;
+  line.joinHost = to->host;
+  line.port = to->port;
+  return std::nullopt;
+}
+
+std::optional<std::string> Record(CommandLine& line, std::optional<std::string_view> value) {
+  if (value->empty()) return "needs a file name";
+  line.record = std::string(*value);
+  return std::nullopt;
+}
+
 constexpr CommandLineOption kOptions[] = {
+    {"--host", Takes::OptionalValue, "PORT",
+     "wait for the other player on UDP port PORT (29170 unless given)", Host},
+    {"--join", Takes::Value, "HOST[:PORT]", "play against the player waiting on HOST", Join},
+    {"--record", Takes::Value, "FILE", "write the online match's record to FILE when it ends",
+     Record},
     {"--help", Takes::Nothing, "", "print this help and exit",
      [](CommandLine& line, auto) { return RaiseTo(line, CommandLine::Action::Help); }},
     {"--version", Takes::Nothing, "", "print the version and exit",
@@ -31,7 +71,10 @@ std::string Quoted(std::string_view argument) {
 }
 
 CommandLine Failed(std::string why) {
-  return {.action = CommandLine::Action::Error, .error = std::move(why)};
+  CommandLine line;
+  line.action = CommandLine::Action::Error;
+  line.error = std::move(why);
+  return line;
 }
 
 }  // namespace
@@ -70,14 +113,20 @@ CommandLine ParseArguments(std::span<const CommandLineOption> table,
 }
 
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
-  return ParseArguments(KavarinOptions(), arguments);
+  CommandLine line = ParseArguments(KavarinOptions(), arguments);
+  if (line.action == CommandLine::Action::Play && !line.record.empty() &&
+      line.online == CommandLine::Online::No)
+    return Failed("'--record' goes with --host or --join");
+  return line;
 }
 
 std::string UsageText(std::span<const CommandLineOption> table) {
   std::string usage =
-      "Usage: kavarin [OPTION]\n"
+      "Usage: kavarin [OPTION]...\n"
       "Kavarin, a two-player duel on one keyboard. Without an option it opens the game's "
-      "window.\n\n";
+      "window.\n"
+      "With --host or --join two players play one match on two machines: the host flies the\n"
+      "left ship and the guest the right one, each from the whole keyboard.\n\n";
   for (const CommandLineOption& option : table) {
     std::string left = "  " + std::string(option.name);
     if (option.takes == Takes::Value) left += " " + std::string(option.valueName);

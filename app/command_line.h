@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,13 @@ struct CommandLine {
   Action action = Action::Play;
   // For Error: what is wrong, one line, without the program's name.
   std::string error;
+
+  // Online play: wait for the other player on a port, or connect to one that waits.
+  enum class Online { No, Host, Join };
+  Online online = Online::No;
+  uint16_t port = 0;     // the host's port, or the one joined
+  std::string joinHost;  // a name or an address
+  std::string record;    // where to write the match record when the online match ends
 };
 
 // One option of the table. An option with a value takes it as "--name=VALUE" or as the next

@@ -21,7 +21,7 @@ qreal NextWholePixel(qreal at) {
 }  // namespace
 
 FieldView::FieldView(const Field& field, QWidget* parent)
-    : QWidget(parent), field_(field), shown_(FieldWidth, FieldHeight, QImage::Format_RGB32) {
+    : QWidget(parent), field_(&field), shown_(FieldWidth, FieldHeight, QImage::Format_RGB32) {
   setObjectName("Field");
   // Every paint covers the whole widget: the field's pixels and the window colour around them.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -31,6 +31,11 @@ FieldView::FieldView(const Field& field, QWidget* parent)
 }
 
 FieldView::~FieldView() = default;
+
+void FieldView::SetField(const Field& field) {
+  field_ = &field;
+  Changed();
+}
 
 void FieldView::SetBackgroundColor(Color color) {
   QPalette p = palette();
@@ -102,7 +107,7 @@ void FieldView::Flush() {
   const QPoint origin = FieldOrigin().toPoint();
   for (const QRect& r : dirty_.Take()) {
     if (x11) {
-      x11->Put(field_, r, zoom_, origin);
+      x11->Put(*field_, r, zoom_, origin);
     } else {
       update(ShownRect(r));
     }
@@ -150,7 +155,7 @@ QRect FieldView::ShownRect(const QRect& fieldRect) const {
 }
 
 void FieldView::Refresh(const QRect& fieldRect) {
-  const uint8_t* pixels = field_.Pixels();
+  const uint8_t* pixels = field_->Pixels();
   for (int y = fieldRect.top(); y <= fieldRect.bottom(); ++y) {
     const uint8_t* from = pixels + y * FieldWidth;
     auto* to = reinterpret_cast<QRgb*>(shown_.scanLine(y));

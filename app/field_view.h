@@ -45,7 +45,9 @@ class FieldView : public QWidget {
   // Whether Flush may put the pixels straight into the view's X window; on by default.
   void SetDirectX11(bool on) { directX11_ = on; }
 
-  const Field& Pixels() const { return field_; }
+  const Field& Pixels() const { return *field_; }
+  // Shows another field from now on (online play shows the session's newest frame).
+  void SetField(const Field& field);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -66,7 +68,7 @@ class FieldView : public QWidget {
   // Brings the shown copy up to date with the field within `fieldRect`.
   void Refresh(const QRect& fieldRect);
 
-  const Field& field_;
+  const Field* field_;
   // The field in the screen's pixel format, brought up to date only where it is repainted.
   QImage shown_;
   DirtyRects dirty_;

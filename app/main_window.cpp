@@ -78,8 +78,28 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::KS1Click() {
+  if (sink_ != nullptr) {
+    sink_->StartCommand();
+    return;
+  }
   Start(match_);
   field_->Flush();
+}
+
+void TForm1::GameKeyDown(int32_t code) {
+  if (sink_ != nullptr) {
+    sink_->KeyDown(code);
+    return;
+  }
+  FormKeyDown(match_, code);
+  field_->Flush();
+}
+
+void TForm1::GameKeyUp(int32_t code) {
+  if (sink_ != nullptr)
+    sink_->KeyUp(code);
+  else
+    FormKeyUp(match_, code);
 }
 
 void TForm1::Exit1Click() {
@@ -132,12 +152,10 @@ void TForm1::ControllerKey(bool down, int32_t code) {
   // takes no controller input of its own. A modal box blocks them as it blocks keys.
   const bool front = isActiveWindow() || (form3_ && form3_->isActiveWindow());
   if (!front || QApplication::activeModalWidget() != nullptr) return;
-  if (down) {
-    FormKeyDown(match_, code);
-    field_->Flush();
-  } else {
-    FormKeyUp(match_, code);
-  }
+  if (down)
+    GameKeyDown(code);
+  else
+    GameKeyUp(code);
 }
 
 bool TForm1::OwnsKeyEvent(QObject* watched) const {
@@ -156,11 +174,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (code == 0) return false;
   if (type == QEvent::KeyPress) {
     // Held keys repeat their key-downs: holding fire fires again.
-    FormKeyDown(match_, code);
-    field_->Flush();
+    GameKeyDown(code);
   } else if (!key.isAutoRepeat()) {
     // The releases that come between repeats are not the key being let go.
-    FormKeyUp(match_, code);
+    GameKeyUp(code);
   }
   return true;
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "app/field_view.h"
+#include "app/input_sink.h"
 #include "app/pacing/paced_timers.h"
 #include "app/sound/cue_player.h"
 #include "app/window_zoom.h"
@@ -42,6 +43,10 @@ class TForm1 : public QMainWindow, private Observer {
   // A game controller's key event, by virtual key code.
   void ControllerKey(bool down, int32_t code);
 
+  // From now on keys, controllers and Start go to `sink` instead of the window's own match (null:
+  // back to the own match).
+  void SetInputSink(InputSink* sink) { sink_ = sink; }
+
   Match& Game() { return match_; }
   FieldView& View() { return *field_; }
   WindowZoom& Zoom() { return zoom_; }
@@ -56,6 +61,8 @@ class TForm1 : public QMainWindow, private Observer {
  private:
   void BuildMenu();
   bool OwnsKeyEvent(QObject* watched) const;
+  void GameKeyDown(int32_t code);
+  void GameKeyUp(int32_t code);
 
   // What the game shows the platform.
   void PolylineDrawn(Color pen, std::span<const Point> points) override;
@@ -73,6 +80,7 @@ class TForm1 : public QMainWindow, private Observer {
   Match match_;
   QPointer<QDialog> form2_;
   QPointer<QDialog> form3_;
+  InputSink* sink_ = nullptr;
 };
 
 }  // namespace kavarin

@@ -14,9 +14,12 @@
 #include "app/dialogs/app_icon.h"
 #include "app/dialogs/how_to_play_dialog.h"
 #include "app/main_window.h"
+#include "app/online/online_match.h"
 #include "app/platform_failure.h"
 #include "app/sound/sdl_cue_player.h"
 #include "app/stderr_capture.h"
+#include "online/endpoint.h"
+#include "tools/replay/record_file.h"
 
 namespace kavarin {
 namespace {
@@ -95,6 +98,13 @@ int RunKavarin(int argc, char** argv) {
   const CommandLine options = ParseCommandLine(arguments);
   if (options.action != CommandLine::Action::Play) return FinishCommandLine(options);
 
+  // Online: the record's place is checked now, and the network set up before the window opens,
+  // so that a port in use or a name that cannot be found ends the program at once, in one line.
+  std::string error;
+  if (!options.record.empty() && !MayWriteRecord(options.record, error)) {
+    PrintLine(error);
+    return 2;
+  }
   InstallQuietMessages();
   if (auto why = MissingDisplay(Env("QT_QPA_PLATFORM"), Env("DISPLAY"), Env("WAYLAND_DISPLAY"))) {
     PrintLine("could not open a display (" + *why + ")");
@@ -122,8 +132,29 @@ int RunKavarin(int argc, char** argv) {
   form1.SetDialogs(&form2, &form3);
   ControllerPoller pads([&form1](bool down, int32_t code) { form1.ControllerKey(down, code); });
 
+  std::unique_ptr<OnlineMatch> online;
+  if (options.online != CommandLine::Online::No) {
+    const bool host = options.online == CommandLine::Online::Host;
+    std::unique_ptr<EnetTransport> transport =
+        host ? EnetTransport::Listen(options.port, error)
+             : EnetTransport::Join(options.joinHost, options.port, error);
+    if (!transport) {
+      PrintLine(error);
+      return 1;
+    }
+    const QString where =
+        host ? QString() : QString::fromStdString(EndpointText({options.joinHost, options.port}));
+    online =
+        std::make_unique<OnlineMatch>(form1, cues, std::move(transport),
+                                      host ? Player::Host : Player::Guest, where, options.record);
+    form1.SetInputSink(online.get());
+  }
+
   form1.show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  // Leaving tells the other side at once, and writes the record.
+  if (online) online->Leave();
+  return status;
 }
 
 }  // namespace kavarin

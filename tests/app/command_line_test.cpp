@@ -16,7 +16,39 @@ CommandLine Parse(std::vector<std::string_view> words) {
   return ParseCommandLine(words);
 }
 
-TEST(CommandLine, OnlyHelpAndVersionAreAccepted) {
+TEST(CommandLine, OnlineOptionsTakeAPlaceAndARecord) {
+  using Online = CommandLine::Online;
+  CommandLine line = Parse({"--host"});
+  EXPECT_EQ(line.online, Online::Host);
+  EXPECT_EQ(line.port, 29170);
+  line = Parse({"--host", "4000", "--record", "match.txt"});
+  EXPECT_EQ(line.port, 4000);
+  EXPECT_EQ(line.record, "match.txt");
+  line = Parse({"--record=r.txt", "--join", "[::1]:4001"});
+  EXPECT_EQ(line.online, Online::Join);
+  EXPECT_EQ(line.joinHost, "::1");
+  EXPECT_EQ(line.port, 4001);
+  EXPECT_EQ(Parse({"--join", "example.org"}).port, 29170);
+  // Bad places, both roles at once, a record with nothing to record: one line, no game.
+  for (const std::vector<std::string_view>& words : std::vector<std::vector<std::string_view>>{
+           {"--host", "0"},
+           {"--host", "65536"},
+           {"--host", "x"},
+           {"--join"},
+           {"--join", "h:0"},
+           {"--join", ""},
+           {"--host", "--join", "h"},
+           {"--join", "h", "--join", "h"},
+           {"--record", "r.txt"},
+           {"--host", "--record"},
+       }) {
+    const CommandLine bad = Parse(words);
+    EXPECT_EQ(bad.action, Action::Error) << words.size() << " " << words[0];
+    EXPECT_EQ(bad.error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(CommandLine, HelpAndVersionWinAndStrangeWordsAreRefused) {
   EXPECT_EQ(Parse({}).action, Action::Play);
   EXPECT_EQ(Parse({"--help"}).action, Action::Help);
   EXPECT_EQ(Parse({"--version"}).action, Action::Version);
@@ -35,6 +67,7 @@ TEST(CommandLine, OnlyHelpAndVersionAreAccepted) {
       {"--HELP"},
       {"--helpx"},
       {"--version", "1"},
+      {"--host", "1", "2"},
       {"-platform"},
       {"--help", "-display"},
       {"offscreen", "--help"},

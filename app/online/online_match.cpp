@@ -1,0 +1,161 @@
+#include "app/online/online_match.h"
+
+#include <QMessageBox>
+#include <chrono>
+#include <random>
+
+#include "app/main_window.h"
+#include "app/online/online_texts.h"
+#include "tools/replay/record_file.h"
+
+namespace kavarin {
+namespace {
+
+int64_t NowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+uint64_t RandomSeed() {
+  std::random_device device;
+  return uint64_t{device()} << 32 | device();
+}
+
+}  // namespace
+
+OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, std::unique_ptr<EnetTransport> transport,
+                         Player me, QString where, std::string record)
+    : form_(form),
+      cues_(cues),
+      transport_(std::move(transport)),
+      session_(me, *transport_, *this, SessionOptions{.seed = RandomSeed()}),
+      clock_([this] { Frame(); }),
+      where_(std::move(where)),
+      record_(std::move(record)) {
+  form_.View().SetField(session_.Shown().field);
+  // The frame clock runs for the whole match: the three timers' pace, 60 frames a second.
+  SetIntervals(clock_, StartOrder, RunningInterval);
+  notifier_ = std::make_unique<QSocketNotifier>(transport_->SocketFd(), QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Service(); });
+  titleTimer_.setInterval(1000);
+  connect(&titleTimer_, &QTimer::timeout, this, [this] { ShowTitle(); });
+  titleTimer_.start();
+  ShowTitle();
+}
+
+OnlineMatch::~OnlineMatch() {
+  Leave();
+}
+
+void OnlineMatch::KeyDown(int32_t code) {
+  session_.Input({EventKind::KeyDown, static_cast<uint16_t>(code)});
+}
+
+void OnlineMatch::KeyUp(int32_t code) {
+  session_.Input({EventKind::KeyUp, static_cast<uint16_t>(code)});
+}
+
+void OnlineMatch::StartCommand() {
+  session_.Input({EventKind::Start, 0});
+}
+
+void OnlineMatch::Leave() {
+  if (!over_) {
+    over_ = true;
+    session_.Leave();
+    transport_->Service();
+    WriteRecord();
+  }
+  if (transport_->State() != EnetTransport::Link::Closed) transport_->Close();
+}
+
+void OnlineMatch::Service() {
+  if (over_) return;
+  transport_->Service();
+  // What has arrived is read now; the session itself moves on at the next frame.
+  session_.Poll(NowUs());
+}
+
+void OnlineMatch::Frame() {
+  if (over_) return;
+  session_.Tick(NowUs());
+  transport_->Service();
+  if (transport_->State() == EnetTransport::Link::Closed) session_.OtherLeft();
+  form_.View().Flush();
+  switch (session_.State()) {
+    case SessionState::PeerLeft:
+    case SessionState::PeerLost:
+    case SessionState::Desynced:
+      Ended();
+      break;
+    default:
+      break;
+  }
+}
+
+void OnlineMatch::ShowTitle() {
+  switch (session_.State()) {
+    case SessionState::Connecting:
+    case SessionState::Syncing:
+      form_.setWindowTitle(where_.isEmpty() ? WaitingTitle(transport_->Port())
+                                            : ConnectingTitle(where_));
+      break;
+    case SessionState::Playing:
+      form_.setWindowTitle(PlayingTitle(session_.RoundTripMs()));
+      break;
+    default:
+      form_.setWindowTitle(EndedTitle(session_.State()));
+      break;
+  }
+}
+
+void OnlineMatch::Ended() {
+  const SessionState why = session_.State();
+  // A desync is told to the other side over the next frames; the clock keeps going for that.
+  over_ = true;
+  clock_.SetInterval(TimerId::Timer1, StoppedInterval);
+  titleTimer_.stop();
+  for (int i = 0; i < 8 && why == SessionState::Desynced; ++i) {
+    session_.Poll(NowUs());
+    transport_->Service();
+  }
+  WriteRecord();
+  ShowTitle();
+  QMessageBox::information(&form_, QStringLiteral("Kavarin"),
+                           EndMessage(why, QString::fromStdString(record_), recordError_));
+}
+
+void OnlineMatch::WriteRecord() {
+  if (record_.empty() || recordWritten_) return;
+  recordWritten_ = true;
+  std::string error;
+  if (!::kavarin::WriteRecord(record_, session_.Record().Script(), error))
+    recordError_ = QString::fromStdString(error);
+}
+
+void OnlineMatch::PolylineDrawn(Color, std::span<const Point> points) {
+  form_.View().Changed(points);
+}
+
+void OnlineMatch::FieldCleared() {
+  form_.View().Changed();
+}
+
+void OnlineMatch::CuePlayed(std::string_view name) {
+  cues_.PlayCue(name);
+}
+
+void OnlineMatch::WindowColorSet(Color color) {
+  form_.View().SetBackgroundColor(color);
+}
+
+void OnlineMatch::ClientSizeSet(int32_t width, int32_t height) {
+  form_.View().SetClientSize(width, height);
+}
+
+void OnlineMatch::PictureReplaced() {
+  form_.View().Changed();
+}
+
+}  // namespace kavarin

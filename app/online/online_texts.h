@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include "online/session.h"
+
+namespace kavarin {
+
+// The window title while waiting for the other player, while connected, and once the match has
+// ended: in the game's own language.
+QString WaitingTitle(int port);
+QString ConnectingTitle(const QString& where);
+QString PlayingTitle(int roundTripMs);
+QString EndedTitle(SessionState why);
+
+// The message that tells the player why the online match ended, and what was kept.
+QString EndMessage(SessionState why, const QString& record, const QString& recordError);
+
+}  // namespace kavarin
