@@ -1,11 +1,19 @@
 #include "online/match_record.h"
 
+#include <algorithm>
+
 namespace kavarin {
 
 void MatchRecord::Add(const FrameInput& host, const FrameInput& guest) {
   for (const InputEvent& e : host.Events()) events_.push_back({frames_, Player::Host, e});
   for (const InputEvent& e : guest.Events()) events_.push_back({frames_, Player::Guest, e});
   ++frames_;
+}
+
+void MatchRecord::EndAt(int64_t end) {
+  if (end >= frames_) return;
+  while (!events_.empty() && events_.back().frame >= end) events_.pop_back();
+  frames_ = std::max<int64_t>(end, 0);
 }
 
 std::string MatchRecord::Script(const std::string& lastLine) const {

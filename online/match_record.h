@@ -15,6 +15,8 @@ class MatchRecord {
   // The next frame, with both players' events as they were applied.
   void Add(const FrameInput& host, const FrameInput& guest);
   int64_t Frames() const { return frames_; }
+  // Keeps the frames before `end` only.
+  void EndAt(int64_t end);
 
   struct Entry {
     int64_t frame;

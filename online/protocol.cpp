@@ -89,7 +89,9 @@ void WriteBody(Writer& w, const Checkpoint& m) {
 void WriteBody(Writer& w, const Desync& m) {
   w.U32(m.frame);
 }
-void WriteBody(Writer&, const Goodbye&) {}
+void WriteBody(Writer& w, const Goodbye& m) {
+  w.U32(m.recordEnd);
+}
 
 bool ReadBody(Reader& r, Hello& m) {
   m.nonce = r.U64();
@@ -148,8 +150,9 @@ bool ReadBody(Reader& r, Desync& m) {
   m.frame = r.U32();
   return true;
 }
-bool ReadBody(Reader&, Goodbye&) {
-  return true;
+bool ReadBody(Reader& r, Goodbye& m) {
+  m.recordEnd = r.U32();
+  return m.recordEnd != NoFrame;
 }
 
 template <size_t I = 0>

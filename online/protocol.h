@@ -15,7 +15,7 @@ namespace kavarin {
 // protocol version, the message type and the session token (0 until the host has given one).
 // Numbers are little-endian. Decoding checks every field and its bounds; anything malformed,
 // truncated, oversized or of another version is no message at all.
-constexpr uint8_t ProtocolVersion = 2;
+constexpr uint8_t ProtocolVersion = 3;
 constexpr size_t HeaderSize = 12;
 // Input frames one datagram carries at most; older unacknowledged frames go first.
 constexpr int MaxFramesPerDatagram = 32;
@@ -71,8 +71,11 @@ struct Checkpoint {
 struct Desync {
   uint32_t frame;
 };
-// The sender has left the match.
-struct Goodbye {};
+// The sender has left the match; its record holds the frames before `recordEnd`, and so is the
+// other machine's to end.
+struct Goodbye {
+  uint32_t recordEnd = 0;
+};
 
 using MessageBody =
     std::variant<Hello, Welcome, Begin, Inputs, Ping, Pong, Checkpoint, Desync, Goodbye>;

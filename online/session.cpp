@@ -164,9 +164,26 @@ void Session::OtherLeft() {
 
 void Session::Leave() {
   if (state_ == SessionState::PeerLeft || state_ == SessionState::PeerLost) return;
-  stopNotice_ = Goodbye{};
-  for (int i = 0; i < StopNotices; ++i) Send(stopNotice_);
+  // The record ends with the last confirmed frame. The other machine is sent what it lacks of
+  // this player's inputs up to there, so that it can end its record at the same frame.
+  const Goodbye goodbye{Wire(settled_ + 1)};
+  for (int i = 0; i < StopNotices; ++i) {
+    if (state_ == SessionState::Playing || state_ == SessionState::Finished) SendInputs();
+    Send(goodbye);
+  }
   state_ = SessionState::PeerLeft;
+}
+
+void Session::EndRecordWith(int64_t end) {
+  // The frames up to the other's end that this machine has not yet confirmed: their inputs are
+  // all here now, unless datagrams were lost on the way.
+  Correct();
+  while (timeline_.Next() < end && timeline_.Next() <= remoteKnown_ &&
+         timeline_.Next() < FinalLocal())
+    Simulate(false);
+  Settle();
+  record_.EndAt(end);
+  display_.PictureReplaced();
 }
 
 void Session::Stop(SessionState why) {
@@ -304,7 +321,10 @@ bool Session::Handle(const Message& m, int64_t nowUs) {
     return true;
   }
   if (const auto* inputs = std::get_if<Inputs>(&m.body)) {
-    if (state_ != SessionState::Playing && state_ != SessionState::Finished) return false;
+    // After the other side has left, its last inputs still complete the record.
+    if (state_ != SessionState::Playing && state_ != SessionState::Finished &&
+        !(state_ == SessionState::PeerLeft && !goodbyeHeard_))
+      return false;
     return HandleInputs(*inputs);
   }
   if (const auto* ping = std::get_if<Ping>(&m.body)) return HandlePing(*ping);
@@ -316,8 +336,12 @@ bool Session::Handle(const Message& m, int64_t nowUs) {
     if (state_ == SessionState::Playing) state_ = SessionState::Desynced;
     return true;
   }
-  // Goodbye.
+  const Goodbye& goodbye = std::get<Goodbye>(m.body);
+  if (goodbyeHeard_ || (goodbye.recordEnd > 0 && !PeerMaySettle(goodbye.recordEnd - 1)))
+    return false;
+  goodbyeHeard_ = true;
   OtherLeft();
+  if (state_ == SessionState::PeerLeft) EndRecordWith(goodbye.recordEnd);
   return true;
 }
 
@@ -436,6 +460,8 @@ void Session::Simulate(bool newest) {
     timeline_.Advance(local, remote, *watcher_);
   else
     timeline_.Advance(remote, local, *watcher_);
+  // Once the other player has left, the last frames are simulated for the record only.
+  if (goodbyeHeard_) return;
   const int64_t oldestOpen = timeline_.Next() - MaxPredictedFrames - 1;
   cues_.Simulated(f, watcher_->Cues(), oldestOpen,
                   [this](std::string_view cue) { display_.CuePlayed(cue); });

@@ -132,6 +132,8 @@ class Session {
   void SendPing(int64_t nowUs);
   void Begin(int roundTripMs);
   void Correct();
+  // The other machine left with its record ending before `end`: this one ends there too.
+  void EndRecordWith(int64_t end);
   void Settle();
   void Simulate(bool newest);
   bool MayAdvance();
@@ -204,8 +206,9 @@ class Session {
   // The guest has sent something with the token: it is where it says it is. Until then the host
   // sends nothing unasked, so a forged Hello gets one smaller Welcome and no more.
   bool peerProven_ = false;
-  bool peerGone_ = false;  // the other machine left once it was no longer needed
-  bool ackDue_ = false;    // finished, but the other machine wants to hear what we have
+  bool peerGone_ = false;
+  bool goodbyeHeard_ = false;  // the other machine left once it was no longer needed
+  bool ackDue_ = false;        // finished, but the other machine wants to hear what we have
   Counters counters_;
 };
 

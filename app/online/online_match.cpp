@@ -80,8 +80,13 @@ void OnlineMatch::Service() {
 void OnlineMatch::Frame() {
   if (over_) return;
   session_.Tick(NowUs());
+  played_ = played_ || session_.State() == SessionState::Playing;
   transport_->Service();
-  if (transport_->State() == EnetTransport::Link::Closed) session_.OtherLeft();
+  if (transport_->State() == EnetTransport::Link::Closed) {
+    // What arrived before the link closed comes first: the other side's goodbye ends the record.
+    session_.Poll(NowUs());
+    session_.OtherLeft();
+  }
   form_.View().Flush();
   switch (session_.State()) {
     case SessionState::PeerLeft:
@@ -123,7 +128,7 @@ void OnlineMatch::Ended() {
   WriteRecord();
   ShowTitle();
   QMessageBox::information(&form_, QStringLiteral("Kavarin"),
-                           EndMessage(why, QString::fromStdString(record_), recordError_));
+                           EndMessage(why, played_, QString::fromStdString(record_), recordError_));
 }
 
 void OnlineMatch::WriteRecord() {

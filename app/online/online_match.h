@@ -64,6 +64,7 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
   QString recordError_;
   bool recordWritten_ = false;
   bool over_ = false;
+  bool played_ = false;  // the two machines got as far as playing
 };
 
 }  // namespace kavarin

@@ -28,8 +28,12 @@ QString EndedTitle(SessionState why) {
   }
 }
 
-QString EndMessage(SessionState why, const QString& record, const QString& recordError) {
+QString EndMessage(SessionState why, bool connected, const QString& record,
+                   const QString& recordError) {
   QString text;
+  if (!connected && why == SessionState::PeerLost)
+    return QStringLiteral(
+        "対戦相手に接続できませんでした。\n相手のアドレスとポート番号を確かめてください。");
   switch (why) {
     case SessionState::PeerLeft:
       text = QStringLiteral("対戦相手がゲームを終了しました。\nオンライン対戦を終わります。");

@@ -14,6 +14,9 @@ QString PlayingTitle(int roundTripMs);
 QString EndedTitle(SessionState why);
 
 // The message that tells the player why the online match ended, and what was kept.
-QString EndMessage(SessionState why, const QString& record, const QString& recordError);
+// `connected`: whether the two machines ever played; a guest that never reached its host is told
+// so, not that the link broke.
+QString EndMessage(SessionState why, bool connected, const QString& record,
+                   const QString& recordError);
 
 }  // namespace kavarin

@@ -94,6 +94,33 @@ TEST(TwoMachines, AgreeOnEveryFrameOverAPoorLink) {
   }
 }
 
+// A player who leaves mid-match ends both machines' records at the same frame, over the poor
+// link too, whichever of them runs ahead.
+TEST(TwoMachines, KeepTheSameRecordWhenOnePlayerLeaves) {
+  for (uint64_t seed = 1; seed <= 6; ++seed) {
+    SimulatedLink link(LinkQuality{}, seed);
+    Machine host(Player::Host, link, seed * 2);
+    Machine guest(Player::Guest, link, seed * 2 + 1);
+    Machine& leaver = seed % 2 ? host : guest;
+    Machine& stayer = seed % 2 ? guest : host;
+    int64_t t = 0;
+    auto step = [&](bool playing) {
+      const int64_t now = static_cast<int64_t>(t++ * FrameUs);
+      link.SetNow(now);
+      host.Frame(now, playing);
+      guest.Frame(now, playing);
+    };
+    while (leaver.session.NextFrame() < 1500 + static_cast<int64_t>(seed) * 97 && t < 4000)
+      step(true);
+    leaver.session.Leave();
+    for (int i = 0; i < 600 && stayer.session.State() == SessionState::Playing; ++i) step(false);
+    ASSERT_EQ(stayer.session.State(), SessionState::PeerLeft) << "seed " << seed;
+    EXPECT_GT(leaver.session.Record().Frames(), 1000) << "seed " << seed;
+    EXPECT_EQ(stayer.session.Record().Script(), leaver.session.Record().Script())
+        << "seed " << seed;
+  }
+}
+
 // A link that changes what one player sent makes the two simulations differ; both machines must
 // find it out and stop, each keeping its record.
 TEST(TwoMachines, StopBothSidesWhenTheSimulationsDiffer) {

@@ -248,7 +248,10 @@ int Play(const Arguments& a, const std::vector<Step>& steps, EnetTransport& tran
         session.Tick(NowUs());
     if (simulated) feeder.Simulated();
     transport.Service();
-    if (transport.State() == EnetTransport::Link::Closed) session.OtherLeft();
+    if (transport.State() == EnetTransport::Link::Closed) {
+      session.Poll(NowUs());  // the other side's goodbye comes before the link's end
+      session.OtherLeft();
+    }
 
     if (stopAsked && session.State() != SessionState::Finished) {
       session.Leave();
