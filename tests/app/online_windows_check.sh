@@ -13,34 +13,16 @@ done
 game=$1
 replay=$2
 
-pids=()
-scratch=$(mktemp -d)
-stop_all() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
-  wait 2>/dev/null
-  [ -n "${KAVARIN_KEEP:-}" ] && cp -r "$scratch" "$KAVARIN_KEEP"; rm -rf "$scratch"
-}
-trap stop_all EXIT
 fail() {
   echo "FAIL: $*"
   for f in host guest; do [ -f "$scratch/$f.err" ] && sed "s/^/$f: /" "$scratch/$f.err"; done
   exit 1
 }
-await() {
-  for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
+# shellcheck source=private_x.sh
+. "$(dirname "$0")/private_x.sh"
 
 # A screen small enough that the windows open at x1: the field is the last 300 rows of a window.
-Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-pids+=($!)
-await test -s "$scratch/display" || fail "Xvfb did not start"
-DISPLAY=:$(head -1 "$scratch/display")
-export DISPLAY
-openbox >/dev/null 2>&1 &
-pids+=($!)
-await sh -c "xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
-  fail "openbox did not start"
+start_private_x 1024x600
 
 run_game() {
   exec env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy "$game" "$@"

@@ -10,36 +10,12 @@ for tool in Xvfb openbox xdotool xprop xwininfo; do
 done
 game=$1
 
-pids=()
-scratch=$(mktemp -d)
-# Stopped last started first: the game, the manager, then the server.
-stop_all() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$scratch"
-}
-trap stop_all EXIT
 fail() { echo "FAIL: $*"; exit 1; }
-
-# Poll a command for up to 10 s until it succeeds.
-await() {
-  for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
+# shellcheck source=private_x.sh
+. "$(dirname "$0")/private_x.sh"
 visible() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 
-# The server picks a free display itself and writes its number once it is ready, so
-# concurrent runs never share one.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-pids+=($!)
-await test -s "$scratch/display" || fail "Xvfb did not start"
-DISPLAY=:$(head -1 "$scratch/display")
-export DISPLAY
-
-openbox >/dev/null 2>&1 &
-pids+=($!)
-await sh -c "xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
-  fail "openbox did not start"
+start_private_x 1280x1024
 
 env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy "$game" &
 pids+=($!)

@@ -24,29 +24,16 @@ namespace {
 
 class QuietDisplay : public SessionDisplay {};
 
-// A link's end that also hands over injected datagrams, and learns the token from what the
-// honest peer sends.
-class FuzzedEnd : public Transport {
- public:
-  FuzzedEnd(SimulatedLink& link, int side) : end_(link, side) {}
-  void Send(std::span<const uint8_t> datagram) override { end_.Send(datagram); }
-  bool Receive(std::vector<uint8_t>& datagram) override {
-    if (!injected.empty()) {
-      datagram = std::move(injected.front());
-      injected.pop_front();
-      return true;
-    }
-    if (!end_.Receive(datagram)) return false;
-    const std::optional<Message> m = Decode(datagram);
-    if (m && m->token != 0) token = m->token;
-    return true;
-  }
-  std::deque<std::vector<uint8_t>> injected;
-  uint64_t token = 0;
+using FuzzedEnd = SimulatedLink::TappedEnd;
 
- private:
-  SimulatedLink::End end_;
-};
+// The session token, as the honest peer's datagrams carry it.
+uint64_t TokenHeard(const FuzzedEnd& end) {
+  for (auto it = end.heard.rbegin(); it != end.heard.rend(); ++it) {
+    const std::optional<Message> m = Decode(*it);
+    if (m && m->token != 0) return m->token;
+  }
+  return 0;
+}
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "packet fuzz: %s\n", what);
@@ -61,6 +48,9 @@ struct Match {
   Session host{Player::Host, hostEnd, display, SessionOptions{.seed = 1}};
   Session guest{Player::Guest, guestEnd, display, SessionOptions{.seed = 2}};
   int64_t frameTime = 0;
+
+  // Both ends keep what they hear, so that the token can be learnt from it.
+  Match() { hostEnd.keepHeard = guestEnd.keepHeard = true; }
 
   void Step() {
     const int64_t now = static_cast<int64_t>(frameTime++ * FrameUs);
@@ -106,13 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::vector<uint8_t> datagram(data + at, data + at + length);
       at += length;
       FuzzedEnd& end = toGuest ? match->guestEnd : match->hostEnd;
+      const uint64_t heardToken = TokenHeard(end);
       if ((op & 2) && datagram.size() >= HeaderSize)
-        for (int i = 0; i < 8; ++i) datagram[4 + i] = static_cast<uint8_t>(end.token >> (8 * i));
+        for (int i = 0; i < 8; ++i) datagram[4 + i] = static_cast<uint8_t>(heardToken >> (8 * i));
       CheckDecoder(datagram);
       if (datagram.size() >= HeaderSize) {
         uint64_t token = 0;
         for (int i = 0; i < 8; ++i) token |= uint64_t{datagram[4 + i]} << (8 * i);
-        tokened = tokened || token == end.token;
+        tokened = tokened || token == heardToken;
       }
       end.injected.push_back(std::move(datagram));
     } else if (op < 0xF0) {

@@ -25,29 +25,7 @@ class CountingDisplay : public SessionDisplay {
   int64_t replaced = 0;
 };
 
-// The link's end as the session sees it.
-class TappedEnd : public Transport {
- public:
-  TappedEnd(SimulatedLink& link, int side) : end_(link, side) {}
-  void Send(std::span<const uint8_t> datagram) override { end_.Send(datagram); }
-  bool Receive(std::vector<uint8_t>& datagram) override {
-    if (!injected.empty()) {
-      datagram = std::move(injected.front());
-      injected.pop_front();
-      return true;
-    }
-    if (!end_.Receive(datagram)) return false;
-    if (keepHeard) heard.push_back(datagram);
-    return true;
-  }
-
-  std::deque<std::vector<uint8_t>> injected;  // handed over before anything from the link
-  bool keepHeard = false;
-  std::vector<std::vector<uint8_t>> heard;  // what the link delivered, while keepHeard
-
- private:
-  SimulatedLink::End end_;
-};
+using TappedEnd = SimulatedLink::TappedEnd;
 
 struct Machine {
   Machine(Player p, SimulatedLink& link, uint64_t seed)

@@ -4,6 +4,7 @@
 // latency with jitter (so some arrive out of order), or is lost, or arrives twice.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <queue>
 #include <random>
@@ -37,6 +38,31 @@ class SimulatedLink {
    private:
     SimulatedLink& link_;
     int side_;
+  };
+
+  // One machine's end that also hands over datagrams slipped in ahead of the link's, and keeps
+  // what the link delivered while asked to.
+  class TappedEnd : public Transport {
+   public:
+    TappedEnd(SimulatedLink& link, int side) : end_(link, side) {}
+    void Send(std::span<const uint8_t> datagram) override { end_.Send(datagram); }
+    bool Receive(std::vector<uint8_t>& datagram) override {
+      if (!injected.empty()) {
+        datagram = std::move(injected.front());
+        injected.pop_front();
+        return true;
+      }
+      if (!end_.Receive(datagram)) return false;
+      if (keepHeard) heard.push_back(datagram);
+      return true;
+    }
+
+    std::deque<std::vector<uint8_t>> injected;  // handed over before anything from the link
+    bool keepHeard = false;
+    std::vector<std::vector<uint8_t>> heard;  // what the link delivered, while keepHeard
+
+   private:
+    End end_;
   };
 
   void SetNow(int64_t us) { now_ = us; }
