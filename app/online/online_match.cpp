@@ -1,35 +1,19 @@
 #include "app/online/online_match.h"
 
 #include <QMessageBox>
-#include <chrono>
-#include <random>
 
 #include "app/main_window.h"
 #include "app/online/online_texts.h"
 #include "tools/replay/record_file.h"
 
 namespace kavarin {
-namespace {
-
-int64_t NowUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-uint64_t RandomSeed() {
-  std::random_device device;
-  return uint64_t{device()} << 32 | device();
-}
-
-}  // namespace
 
 OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, std::unique_ptr<EnetTransport> transport,
                          Player me, QString where, std::string record)
     : form_(form),
       cues_(cues),
       transport_(std::move(transport)),
-      session_(me, *transport_, *this, SessionOptions{.seed = RandomSeed()}),
+      session_(me, *transport_, *this, SessionOptions{.seed = FreshSeed()}),
       clock_([this] { Frame(); }),
       where_(std::move(where)),
       record_(std::move(record)) {
@@ -67,6 +51,14 @@ void OnlineMatch::Leave() {
     transport_->Service();
     WriteRecord();
   }
+  Shut();
+}
+
+void OnlineMatch::Shut() {
+  clock_.SetInterval(TimerId::Timer1, StoppedInterval);
+  titleTimer_.stop();
+  // A socket nobody reads any more would wake the event loop for ever.
+  notifier_->setEnabled(false);
   if (transport_->State() != EnetTransport::Link::Closed) transport_->Close();
 }
 
@@ -74,17 +66,23 @@ void OnlineMatch::Service() {
   if (over_) return;
   transport_->Service();
   // What has arrived is read now; the session itself moves on at the next frame.
-  session_.Poll(NowUs());
+  session_.Poll(SteadyNowUs());
 }
 
 void OnlineMatch::Frame() {
-  if (over_) return;
-  session_.Tick(NowUs());
+  if (over_) {
+    // After a desync the session sends its notices one a frame; then the link closes.
+    session_.Poll(SteadyNowUs());
+    transport_->Service();
+    if (--noticeFrames_ <= 0) Shut();
+    return;
+  }
+  session_.Tick(SteadyNowUs());
   played_ = played_ || session_.State() == SessionState::Playing;
   transport_->Service();
   if (transport_->State() == EnetTransport::Link::Closed) {
     // What arrived before the link closed comes first: the other side's goodbye ends the record.
-    session_.Poll(NowUs());
+    session_.Poll(SteadyNowUs());
     session_.OtherLeft();
   }
   form_.View().Flush();
@@ -117,14 +115,13 @@ void OnlineMatch::ShowTitle() {
 
 void OnlineMatch::Ended() {
   const SessionState why = session_.State();
-  // A desync is told to the other side over the next frames; the clock keeps going for that.
   over_ = true;
-  clock_.SetInterval(TimerId::Timer1, StoppedInterval);
+  // A desync is told to the other side over the next frames; the clock keeps going for that.
+  if (why == SessionState::Desynced)
+    noticeFrames_ = 8;
+  else
+    Shut();
   titleTimer_.stop();
-  for (int i = 0; i < 8 && why == SessionState::Desynced; ++i) {
-    session_.Poll(NowUs());
-    transport_->Service();
-  }
   WriteRecord();
   ShowTitle();
   QMessageBox::information(&form_, QStringLiteral("Kavarin"),
@@ -132,7 +129,8 @@ void OnlineMatch::Ended() {
 }
 
 void OnlineMatch::WriteRecord() {
-  if (record_.empty() || recordWritten_) return;
+  // A match that never began has nothing to keep, and an earlier record is not replaced by it.
+  if (record_.empty() || recordWritten_ || !played_) return;
   recordWritten_ = true;
   std::string error;
   if (!::kavarin::WriteRecord(record_, session_.Record().Script(), error))

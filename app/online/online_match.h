@@ -40,6 +40,8 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
  private:
   void Frame();
   void Service();
+  // The match is over: no more frames, no more reading, and the link closed.
+  void Shut();
   void ShowTitle();
   void Ended();
   void WriteRecord();
@@ -64,7 +66,8 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
   QString recordError_;
   bool recordWritten_ = false;
   bool over_ = false;
-  bool played_ = false;  // the two machines got as far as playing
+  bool played_ = false;   // the two machines got as far as playing
+  int noticeFrames_ = 0;  // frames left to tell the other side the simulations differ
 };
 
 }  // namespace kavarin
