@@ -6,15 +6,14 @@
 // The peer runs as fast as the link and the 8-frame window allow, not at 60 frames a second.
 #include "tools/replay/online_peer.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -25,6 +24,7 @@
 #include "online/own_ship_keys.h"
 #include "online/session.h"
 #include "tools/observers/trace_lines.h"
+#include "tools/replay/line_reader.h"
 #include "tools/replay/record_file.h"
 #include "tools/replay/replay.h"
 
@@ -52,6 +52,7 @@ struct Arguments {
   std::string joinHost;
   std::string record;
   std::string script;
+  std::vector<KeptFile> kept;  // what the record must never replace: the script
 };
 
 // Events to give in one frame, then that many frames to run.
@@ -77,26 +78,22 @@ int64_t Number(std::string_view word, std::string_view what, int64_t highest) {
   return value;
 }
 
-// Whether two paths lead to one existing file.
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {};
-  struct stat sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+// How many words an online script's command takes, its name included.
+size_t OnlineWordsTaken(std::string_view name) {
+  return name == "down" || name == "up" || name == "tick" ? 2 : 1;
 }
 
-// The whole script, checked before anything is sent: the steps of its player's inputs.
-std::vector<Step> ReadSteps(std::istream& in, Player player, std::ostream& err, bool& ok) {
+// The whole script, checked before anything is sent: the steps of its player's inputs. Read as
+// kavarin-replay reads scripts, in memory bounded by the longest argument.
+std::vector<Step> ReadSteps(ScriptSource& source, Player player, std::ostream& err, bool& ok) {
   std::vector<Step> steps;
   Step step;
-  std::string line;
-  int64_t number = 0;
+  LineReader reader(source, OnlineWordsTaken);
   ok = true;
-  while (std::getline(in, line)) {
-    ++number;
-    try {
-      const std::vector<std::string_view> words = SplitWords(line);
-      if (words.empty() || words[0][0] == '#') continue;
+  try {
+    while (reader.Next()) {
+      const std::vector<std::string_view>& words = reader.Words();
+      if (words.empty()) continue;  // blank, or a comment
       const std::string_view command = words[0];
       const size_t wanted = command == "down" || command == "up" ? 2 : command == "tick" ? 0 : 1;
       if (command != "down" && command != "up" && command != "start" && command != "tick")
@@ -121,15 +118,16 @@ std::vector<Step> ReadSteps(std::istream& in, Player player, std::ostream& err, 
         if (!step.events.Add(*own))
           throw BadLine{"more than " + std::to_string(MaxEventsPerFrame) + " events in one frame"};
       }
-    } catch (const BadLine& bad) {
-      err << "kavarin-replay: line " << number << ": " << bad.what << "\n";
-      ok = false;
-      return steps;
     }
-  }
-  if (in.bad()) {
-    err << "kavarin-replay: cannot read the script\n";
+  } catch (const BadLine& bad) {
+    err << "kavarin-replay: line " << reader.Number() << ": " << bad.what << "\n";
     ok = false;
+    return steps;
+  } catch (const ReadFailure& failure) {
+    err << "kavarin-replay: line " << reader.Number() + 1
+        << ": cannot read the script: " << failure.cause << "\n";
+    ok = false;
+    return steps;
   }
   if (!step.events.Empty()) steps.push_back(step);  // a frame of its own
   return steps;
@@ -162,7 +160,7 @@ bool ParseArguments(int argc, char** argv, Arguments& a, std::ostream& err) {
       a.port = e->port;
     } else if (arg == "--record") {
       a.record = argv[++i];
-      if (!MayWriteRecord(a.record, error)) break;
+
     } else if (a.script.empty() && (!arg.starts_with("--") || arg == "-")) {
       a.script = arg;
     } else {
@@ -171,8 +169,6 @@ bool ParseArguments(int argc, char** argv, Arguments& a, std::ostream& err) {
     }
   }
   if (error.empty() && a.script.empty()) error = "no script given";
-  if (error.empty() && !a.record.empty() && a.script != "-" && SameFile(a.record, a.script))
-    error = "the record '" + a.record + "' would replace the script being read";
   if (!error.empty()) {
     err << "kavarin-replay: " << error
         << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
@@ -180,12 +176,6 @@ bool ParseArguments(int argc, char** argv, Arguments& a, std::ostream& err) {
     return false;
   }
   return true;
-}
-
-int64_t NowUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
 }
 
 // Gives the script's inputs to the session frame by frame: the events of the script's frame k
@@ -219,15 +209,14 @@ class Feeder {
 bool Record(const Arguments& a, const Session& session, std::ostream& err) {
   if (a.record.empty()) return true;
   std::string error;
-  if (WriteRecord(a.record, session.Record().Script(), error)) return true;
+  if (WriteRecord(a.record, session.Record().Script(), error, a.kept)) return true;
   err << "kavarin-replay: " << error << "\n";
   return false;
 }
 
 int Play(const Arguments& a, const std::vector<Step>& steps, EnetTransport& transport,
          std::ostream& out, std::ostream& err) {
-  std::random_device device;
-  const uint64_t seed = uint64_t{device()} << 32 | device();
+  const uint64_t seed = FreshSeed();
   SessionDisplay display;
   Session session(a.host ? Player::Host : Player::Guest, transport, display,
                   SessionOptions{.paced = false, .inputDelay = 0, .seed = seed});
@@ -235,7 +224,7 @@ int Play(const Arguments& a, const std::vector<Step>& steps, EnetTransport& tran
   bool ended = false;
   std::chrono::steady_clock::time_point finishedAt{};
   while (true) {
-    session.Poll(NowUs());
+    session.Poll(SteadyNowUs());
     if (session.State() == SessionState::Playing) feeder.Feed(session);
     if (!ended && feeder.Done() && session.State() == SessionState::Playing) {
       session.EndInputs();
@@ -245,11 +234,11 @@ int Play(const Arguments& a, const std::vector<Step>& steps, EnetTransport& tran
     // playing waits for the next pass, when frame 0 gets them.
     const bool simulated =
         (session.State() == SessionState::Playing || session.State() == SessionState::Finished) &&
-        session.Tick(NowUs());
+        session.Tick(SteadyNowUs());
     if (simulated) feeder.Simulated();
     transport.Service();
     if (transport.State() == EnetTransport::Link::Closed) {
-      session.Poll(NowUs());  // the other side's goodbye comes before the link's end
+      session.Poll(SteadyNowUs());  // the other side's goodbye comes before the link's end
       session.OtherLeft();
     }
 
@@ -281,9 +270,12 @@ int Play(const Arguments& a, const std::vector<Step>& steps, EnetTransport& tran
       }
       case SessionState::Desynced:
         // The notices go out over the next polls.
+        // The session sends one notice a poll: a frame apart, so that one lost burst does not
+        // take them all.
         for (int i = 0; i < 8; ++i) {
-          session.Poll(NowUs());
+          session.Poll(SteadyNowUs());
           transport.Service();
+          transport.Wait(16);
         }
         transport.Close();
         err << "kavarin-replay: the two machines' simulations differ after frame "
@@ -321,21 +313,28 @@ int RunOnlinePeer(int argc, char** argv, std::ostream& out, std::ostream& err) {
   Arguments a;
   if (!ParseArguments(argc, argv, a, err)) return ExitBad;
   const Player player = a.host ? Player::Host : Player::Guest;
-  bool ok = false;
-  std::vector<Step> steps;
-  if (a.script == "-") {
-    steps = ReadSteps(std::cin, player, err, ok);
-  } else {
-    std::ifstream file(a.script, std::ios::binary);
-    if (!file) {
-      err << "kavarin-replay: cannot read '" << a.script << "'\n";
+  int script = STDIN_FILENO;
+  if (a.script != "-") {
+    script = ::open(a.script.c_str(), O_RDONLY | O_CLOEXEC);
+    if (script < 0) {
+      err << "kavarin-replay: cannot read '" << a.script << "': " << std::strerror(errno) << "\n";
       return ExitBad;
     }
-    steps = ReadSteps(file, player, err, ok);
   }
+  // The record is checked before the match, so that its end does not find it unwritable; it
+  // never replaces the script, whether named or given on standard input.
+  std::string error;
+  if (auto id = IdOfOpenFile(script)) a.kept.push_back({*id, "the script being read"});
+  if (!a.record.empty() && !MayWriteRecord(a.record, error, a.kept)) {
+    err << "kavarin-replay: " << error << "\n";
+    return ExitBad;
+  }
+  bool ok = false;
+  FdSource source(script);
+  const std::vector<Step> steps = ReadSteps(source, player, err, ok);
+  if (script != STDIN_FILENO) ::close(script);
   if (!ok) return ExitBad;
 
-  std::string error;
   std::unique_ptr<EnetTransport> transport = a.host
                                                  ? EnetTransport::Listen(a.port, error)
                                                  : EnetTransport::Join(a.joinHost, a.port, error);

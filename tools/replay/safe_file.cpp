@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 namespace kavarin {
 
@@ -43,7 +44,7 @@ std::optional<std::string> Inspect(const std::string& path, std::span<const Kept
   return std::nullopt;
 }
 
-// The file the picture replaces: `path`, or where its symbolic links lead.
+// The file that is replaced: `path`, or where its symbolic links lead.
 std::optional<std::string> Resolved(const std::string& path, std::string& target) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return Cause(errno);
@@ -58,10 +59,24 @@ std::optional<std::string> Resolved(const std::string& path, std::string& target
   return std::nullopt;
 }
 
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+// A new, empty file of our own beside `target`, made with the usual permissions (the process's
+// umask applies, so the umask itself is never touched: other threads may be making files).
+int CreateTemp(const std::string& target, std::string& temp) {
+  const size_t slash = target.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::random_device device;
+  std::mt19937_64 rng(uint64_t{device()} << 32 | device());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, ".kavarin-%012llx",
+                  static_cast<unsigned long long>(rng() & 0xFFFFFFFFFFFFull));
+    temp = folder + name;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -102,30 +117,43 @@ std::optional<std::string> ReplaceFile(const std::string& path,
     if (auto failed = Resolved(path, target)) return failed;
   }
 
-  const size_t slash = target.rfind('/');
-  std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
-                     ".kavarin-replay-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  std::string temp;
+  const int fd = CreateTemp(target, temp);
   if (fd < 0) return "cannot create a temporary file beside it: " + Cause(errno);
   // From here on a failure removes the temporary file, and nothing else.
   for (std::string_view part : parts)
     if (!WriteAll(fd, part)) return Discard(temp, fd, errno);
-  // A picture that replaces a file keeps that file's permissions; a new one gets the usual ones.
-  const mode_t mode = before.exists ? before.mode & 07777 : NewFileMode();
-  if (::fchmod(fd, mode) != 0) return Discard(temp, fd, errno);
+  // A file that replaces another keeps that one's permissions; a new one has the usual ones.
+  if (before.exists && ::fchmod(fd, before.mode & 07777) != 0) return Discard(temp, fd, errno);
   if (::fsync(fd) != 0) return Discard(temp, fd, errno);
   if (::close(fd) != 0) return Discard(temp, -1, errno);
 
-  // Whatever took the path's place while the picture was written is left alone too.
+  // Whatever took the path's place while the file was written is left alone too.
   Found after;
   std::optional<std::string> refused = Inspect(path, kept, after);
   if (!refused && (after.exists != before.exists || after.id != before.id))
-    refused = "it changed while the picture was being written";
+    refused = "it changed while the file was being written";
   if (refused) {
     Discard(temp, -1, 0);
     return refused;
   }
   if (::rename(temp.c_str(), target.c_str()) != 0) return Discard(temp, -1, errno);
+  return std::nullopt;
+}
+
+std::optional<std::string> CheckReplaceable(const std::string& path,
+                                            std::span<const KeptFile> kept) {
+  Found found;
+  if (auto refused = Inspect(path, kept, found)) return refused;
+  std::string target = path;
+  if (found.exists) {
+    if (auto failed = Resolved(path, target)) return failed;
+  }
+  std::string temp;
+  const int fd = CreateTemp(target, temp);
+  if (fd < 0) return "cannot create a file beside it: " + Cause(errno);
+  ::close(fd);
+  ::unlink(temp.c_str());
   return std::nullopt;
 }
 

@@ -34,4 +34,9 @@ std::optional<std::string> ReplaceFile(const std::string& path,
                                        std::span<const std::string_view> parts,
                                        std::span<const KeptFile> kept);
 
+// Whether ReplaceFile could replace `path` now: nothing refused stands there, and a file can be
+// made beside it. What it says, when it cannot, is why.
+std::optional<std::string> CheckReplaceable(const std::string& path,
+                                            std::span<const KeptFile> kept);
+
 }  // namespace kavarin

@@ -35,10 +35,12 @@ size_t FdSource::Read(char* data, size_t size) {
 std::optional<std::string> FdSink::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-    if (n >= 0) {
+    if (n > 0) {
       bytes.remove_prefix(static_cast<size_t>(n));
       continue;
     }
+    // Nothing written, and no error said: it would never end.
+    if (n == 0) return std::strerror(EIO);
     const int error = errno;
     if (error == EINTR) continue;
     if ((error == EAGAIN || error == EWOULDBLOCK) && AwaitReady(fd_, POLLOUT)) continue;
