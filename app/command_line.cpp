@@ -48,7 +48,7 @@ std::optional<std::string> Record(CommandLine& line, std::optional<std::string_v
   return std::nullopt;
 }
 
-constexpr CommandLineOption kOptions[] = {
+constexpr CommandLineOption Options[] = {
     {"--host", Takes::OptionalValue, "PORT",
      "wait for the other player on UDP port PORT (29170 unless given)", Host},
     {"--join", Takes::Value, "HOST[:PORT]", "play against the player waiting on HOST", Join},
@@ -80,7 +80,7 @@ CommandLine Failed(std::string why) {
 }  // namespace
 
 std::span<const CommandLineOption> KavarinOptions() {
-  return kOptions;
+  return Options;
 }
 
 CommandLine ParseArguments(std::span<const CommandLineOption> table,

@@ -70,7 +70,8 @@ constexpr PerSide<int32_t> NoseX = {.right = 370, .left = 30};
 // Shapes are given for the right side; the left side is the point mirror, offsets negated.
 constexpr PerSide<int32_t> MirrorSign = {.right = 1, .left = -1};
 
-// `Casualty` while only this side's opponent is down: this side can then no longer be destroyed.
-constexpr PerSide<int32_t> SparedWhileCasualty = {.right = LeftShipDown, .left = RightShipDown};
+// `Casualty` while this side's ship alone is down. Then the other ship can no longer be destroyed
+// this round, and at the round's end the other player scores.
+constexpr PerSide<int32_t> AloneDown = {.right = RightShipDown, .left = LeftShipDown};
 
 }  // namespace kavarin

@@ -26,10 +26,6 @@ void Timer2Timer(Match& match) {
   DrawScoreboard(match);
 }
 
-}  // namespace kavarin
-
-namespace kavarin {
-
 bool FireTimer(Match& match) {
   if (!match.Running()) return false;
   Timer2Timer(match);

@@ -61,7 +61,7 @@ void TestBeamHit(Match& match, Side target) {
   const SideFields beam = FieldsOf(s, shooter);
   const int32_t miss = beam.BeamY - ship.Y;
   if (beam.BeamX == BeamPaths[shooter].hitColumn && miss >= -HitWindow && miss <= HitWindow &&
-      s.Casualty != SparedWhileCasualty[target]) {
+      s.Casualty != AloneDown[Opponent(target)]) {
     ship.Down = 1;
     match.PlayCue(CueHakai);
     s.HitMute = 1;

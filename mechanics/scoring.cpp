@@ -10,9 +10,6 @@ constexpr Point RightScoreOrigin = {268, 50};
 constexpr Point LeftScoreOrigin = {100, 50};
 constexpr Point LegendOrigin = {132, 250};
 
-// The `Casualty` values in which a side's ship is down.
-constexpr PerSide<int32_t> AloneDown = {.right = RightShipDown, .left = LeftShipDown};
-
 // Lettering with the pen origin kept in the match record, as the game keeps it.
 void DrawDigitAt(Match& match, Point origin, int32_t value) {
   const Point pen = DrawDigit(match.surface, origin, value);

@@ -79,7 +79,7 @@ void UpdateSupernova(Match& match, StarFigure figure) {
   const SideFields ship = FieldsOf(s, f.ship);
   if (f.Num == StarBlastNum) {
     f.Afterglow += 1;
-    if (ship.Y > BlastTop && ship.Y < BlastBottom && s.Casualty != SparedWhileCasualty[f.ship]) {
+    if (ship.Y > BlastTop && ship.Y < BlastBottom && s.Casualty != AloneDown[Opponent(f.ship)]) {
       ship.Down = 1;
     }
   }

@@ -1,6 +1,7 @@
 #include "online/session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <random>
 
@@ -31,6 +32,17 @@ int64_t FromWire(uint32_t frame) {
 }
 
 }  // namespace
+
+uint64_t FreshSeed() {
+  std::random_device device;
+  return uint64_t{device()} << 32 | device();
+}
+
+int64_t SteadyNowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 // Watches each simulated frame: collects its cues, and shows the drawing of new frames.
 class Session::FrameWatcher : public Observer {
@@ -278,7 +290,6 @@ void Session::Begin(int roundTripMs) {
 
 void Session::Receive(int64_t nowUs) {
   std::vector<uint8_t> datagram;
-  datagram.reserve(MaxDatagramSize);
   // Bounded, so a flood cannot hold the frame up for ever.
   for (int n = 0; n < 256 && transport_.Receive(datagram); ++n) {
     const std::optional<Message> m = Decode(datagram);

@@ -47,6 +47,11 @@ struct SessionOptions {
   uint64_t seed = 0;
 };
 
+// A seed for a session's token and nonce that nobody can guess: from the system's random source.
+uint64_t FreshSeed();
+// Now on a steady clock, in microseconds: the time a session's Tick and Poll are given.
+int64_t SteadyNowUs();
+
 // One player's side of an online match: rollback networking over a Transport. Both machines run
 // the same frames; each shows its own player's inputs at once and predicts that the other player
 // made no key event, and when the other's real inputs arrive and differ, it goes back to that

@@ -7,12 +7,8 @@
 namespace kavarin {
 namespace {
 
-struct SeatKeys {
-  int32_t up;
-  int32_t down;
-  int32_t fire;
-};
-constexpr std::array<SeatKeys, 2> Keys = {{{VkA, VkX, VkS}, {VkOem6, VkOem2, VkOem1}}};
+// The first seat flies the left ship, the second the right one, with that player's keys.
+constexpr std::array<Side, 2> SeatSides = {Side::Left, Side::Right};
 
 uint8_t FaceBit(PadButton button) {
   switch (button) {
@@ -53,7 +49,7 @@ int ControllerKeys::SeatCount() const {
 }
 
 int32_t ControllerKeys::Code(const Seat& seat, PadButton button) const {
-  const SeatKeys& keys = Keys[&seat == &seats_[0] ? 0 : 1];
+  const PlayerKeys& keys = KeysOf[SeatSides[&seat == &seats_[0] ? 0 : 1]];
   if (button == PadButton::Up) return keys.up;
   if (button == PadButton::Down) return keys.down;
   if (button == PadButton::Start) return VkSpace;

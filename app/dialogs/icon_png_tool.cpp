@@ -15,15 +15,15 @@
 
 namespace {
 
-constexpr int kPictureSize = 32;
+constexpr int PictureSize = 32;
 
 QImage Enlarged(const QImage& picture, int size) {
-  const int factor = size / kPictureSize;
-  const int margin = (size - factor * kPictureSize) / 2;
+  const int factor = size / PictureSize;
+  const int margin = (size - factor * PictureSize) / 2;
   QImage out(size, size, QImage::Format_RGB32);
   out.fill(Qt::black);
-  for (int y = 0; y < factor * kPictureSize; ++y)
-    for (int x = 0; x < factor * kPictureSize; ++x)
+  for (int y = 0; y < factor * PictureSize; ++y)
+    for (int x = 0; x < factor * PictureSize; ++x)
       out.setPixel(margin + x, margin + y, picture.pixel(x / factor, y / factor));
   return out;
 }
@@ -47,12 +47,12 @@ QImage Halved(const QImage& picture) {
 
 int main(int argc, char** argv) {
   const int size = argc == 3 ? std::atoi(argv[1]) : 0;
-  if (size != kPictureSize / 2 && (size < kPictureSize || size > 1024)) {
+  if (size != PictureSize / 2 && (size < PictureSize || size > 1024)) {
     std::fprintf(stderr, "usage: %s SIZE OUT.png (SIZE 16, or 32 to 1024)\n", argv[0]);
     return 2;
   }
   const QImage picture = QImage(kavarin_xpm).convertToFormat(QImage::Format_RGB32);
-  const QImage icon = size < kPictureSize ? Halved(picture) : Enlarged(picture, size);
+  const QImage icon = size < PictureSize ? Halved(picture) : Enlarged(picture, size);
   if (picture.isNull() || !icon.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
     std::fprintf(stderr, "%s: could not write the icon to %s\n", argv[0], argv[2]);
     return 1;
