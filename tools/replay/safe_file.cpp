@@ -99,6 +99,22 @@ std::string Discard(const std::string& temp, int fd, int error) {
   return Cause(error);
 }
 
+// What may be replaced at `path` (`found`), the file that is then replaced (`target`, where its
+// symbolic links lead), and a new temporary file of our own beside it, open on `fd`. Returns why
+// not, if not; then nothing was made.
+std::optional<std::string> OpenBeside(const std::string& path, std::span<const KeptFile> kept,
+                                      Found& found, std::string& target, std::string& temp,
+                                      int& fd) {
+  if (auto refused = Inspect(path, kept, found)) return refused;
+  target = path;
+  if (found.exists) {
+    if (auto failed = Resolved(path, target)) return failed;
+  }
+  fd = CreateTemp(target, temp);
+  if (fd < 0) return "cannot create a temporary file beside it: " + Cause(errno);
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<FileId> IdOfOpenFile(int fd) {
@@ -111,15 +127,10 @@ std::optional<std::string> ReplaceFile(const std::string& path,
                                        std::span<const std::string_view> parts,
                                        std::span<const KeptFile> kept) {
   Found before;
-  if (auto refused = Inspect(path, kept, before)) return refused;
-  std::string target = path;
-  if (before.exists) {
-    if (auto failed = Resolved(path, target)) return failed;
-  }
-
+  std::string target;
   std::string temp;
-  const int fd = CreateTemp(target, temp);
-  if (fd < 0) return "cannot create a temporary file beside it: " + Cause(errno);
+  int fd = -1;
+  if (auto refused = OpenBeside(path, kept, before, target, temp, fd)) return refused;
   // From here on a failure removes the temporary file, and nothing else.
   for (std::string_view part : parts)
     if (!WriteAll(fd, part)) return Discard(temp, fd, errno);
@@ -144,14 +155,10 @@ std::optional<std::string> ReplaceFile(const std::string& path,
 std::optional<std::string> CheckReplaceable(const std::string& path,
                                             std::span<const KeptFile> kept) {
   Found found;
-  if (auto refused = Inspect(path, kept, found)) return refused;
-  std::string target = path;
-  if (found.exists) {
-    if (auto failed = Resolved(path, target)) return failed;
-  }
+  std::string target;
   std::string temp;
-  const int fd = CreateTemp(target, temp);
-  if (fd < 0) return "cannot create a file beside it: " + Cause(errno);
+  int fd = -1;
+  if (auto refused = OpenBeside(path, kept, found, target, temp, fd)) return refused;
   ::close(fd);
   ::unlink(temp.c_str());
   return std::nullopt;
