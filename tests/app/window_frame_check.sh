@@ -183,3 +183,15 @@ pids+=($!)
 await visible Kavarin || fail "no window 'Kavarin' in English"
 open_how_to_play "$(client Kavarin)" "How to Play"
 echo "ok: in English How to play is 'How to Play'"
+kill "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null
+unset 'pids[-1]'
+
+# --lang overrides the desktop, here one whose user has chosen English. (The C.UTF-8 locale,
+# which every system has, so that the Japanese title reaches xdotool whole.)
+env -u WAYLAND_DISPLAY -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 LANGUAGE=en QT_QPA_PLATFORM=xcb \
+  SDL_AUDIODRIVER=dummy "$game" --lang ja &
+pids+=($!)
+await visible Kavarin || fail "no window 'Kavarin' with --lang ja"
+open_how_to_play "$(client Kavarin)" 遊び方
+echo "ok: with --lang ja How to play is '遊び方' on an English desktop"
