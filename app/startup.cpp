@@ -19,7 +19,7 @@
 #include "app/sound/sdl_cue_player.h"
 #include "app/stderr_capture.h"
 #include "online/endpoint.h"
-#include "tools/replay/record_file.h"
+#include "files/record_file.h"
 
 namespace kavarin {
 namespace {

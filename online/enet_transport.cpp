@@ -15,8 +15,6 @@ namespace {
 constexpr auto KnockEvery = std::chrono::milliseconds(250);
 // Datagrams kept for the session between its polls; a flood beyond it is dropped.
 constexpr size_t MaxQueued = 1024;
-// No datagram of ours comes near it; ENet refuses to gather larger ones.
-constexpr size_t MaxPacketSize = 4096;
 // ENet's own disconnect data for "I am leaving".
 constexpr enet_uint32 GoodbyeData = 1;
 // The host's addresses a guest knocks on at once.
@@ -73,8 +71,9 @@ class Servicing {
 EnetTransport::EnetTransport(ENetHost* host, bool isHost)
     : host_(host), isHost_(isHost), epoll_(epoll_create1(EPOLL_CLOEXEC)) {
   host_->intercept = &EnetTransport::Intercept;
-  host_->maximumPacketSize = MaxPacketSize;
-  host_->maximumWaitingData = MaxQueued * MaxPacketSize;
+  // ENet refuses to gather larger ones.
+  host_->maximumPacketSize = MaxLinkDatagram;
+  host_->maximumWaitingData = MaxQueued * MaxLinkDatagram;
   epoll_event watch{};
   watch.events = EPOLLIN;
   if (epoll_ >= 0) epoll_ctl(epoll_, EPOLL_CTL_ADD, host_->socket, &watch);

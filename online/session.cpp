@@ -22,7 +22,6 @@ constexpr int64_t CheckpointEvery = 20;
 constexpr int64_t StopNotices = 5;
 // Local events are carried at most this many frames past the frame they were made for.
 constexpr int64_t MaxCarry = 24;
-constexpr int MaxInputDelay = 3;
 
 uint32_t Wire(int64_t frame) {
   return frame < 0 ? NoFrame : static_cast<uint32_t>(frame);

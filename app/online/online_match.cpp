@@ -4,7 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/online/online_texts.h"
-#include "tools/replay/record_file.h"
+#include "files/record_file.h"
 
 namespace kavarin {
 

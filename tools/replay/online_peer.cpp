@@ -19,13 +19,14 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/option_table.h"
+#include "files/record_file.h"
 #include "online/endpoint.h"
 #include "online/enet_transport.h"
 #include "online/own_ship_keys.h"
 #include "online/session.h"
 #include "tools/observers/trace_lines.h"
 #include "tools/replay/line_reader.h"
-#include "tools/replay/record_file.h"
 #include "tools/replay/replay.h"
 
 namespace kavarin {
@@ -47,6 +48,7 @@ extern "C" void AskToStop(int) {
 }
 
 struct Arguments {
+  bool online = false;  // --host or --join given
   bool host = false;
   uint16_t port = DefaultPort;
   std::string joinHost;
@@ -133,49 +135,56 @@ std::vector<Step> ReadSteps(ScriptSource& source, Player player, std::ostream& e
   return steps;
 }
 
-bool ParseArguments(int argc, char** argv, Arguments& a, std::ostream& err) {
-  std::string error;
-  bool mode = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const bool valued = arg == "--host" || arg == "--join" || arg == "--record";
-    if (valued && i + 1 >= argc) {
-      err << "kavarin-replay: " << arg << " needs a value\n";
-      return false;
-    }
-    if ((arg == "--host" || arg == "--join") && mode) {
-      err << "kavarin-replay: give --host or --join once\n";
-      return false;
-    }
-    if (arg == "--host") {
-      mode = a.host = true;
-      const std::optional<uint16_t> port = ParsePort(argv[++i], true, error);
-      if (!port) break;
-      a.port = *port;
-    } else if (arg == "--join") {
-      mode = true;
-      const std::optional<Endpoint> e = ParseEndpoint(argv[++i], error);
-      if (!e) break;
-      a.joinHost = e->host;
-      a.port = e->port;
-    } else if (arg == "--record") {
-      a.record = argv[++i];
+std::optional<std::string> GoOnline(Arguments& a, bool host) {
+  if (a.online) return "give --host or --join once";
+  a.online = true;
+  a.host = host;
+  return std::nullopt;
+}
 
-    } else if (a.script.empty() && (!arg.starts_with("--") || arg == "-")) {
-      a.script = arg;
-    } else {
-      error = "unexpected argument '" + std::string(arg) + "'";
-      break;
-    }
-  }
-  if (error.empty() && a.script.empty()) error = "no script given";
-  if (!error.empty()) {
-    err << "kavarin-replay: " << error
-        << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
-           "       kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT\n";
-    return false;
-  }
-  return true;
+constexpr OptionOf<Arguments> PeerOptions[] = {
+    {"--host", OptionTakes::Value, "PORT", "wait for the other player on UDP port PORT (0: any)",
+     [](Arguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (auto wrong = GoOnline(a, true)) return wrong;
+       std::string error;
+       const std::optional<uint16_t> port = ParsePort(*value, true, error);
+       if (!port) return error;
+       a.port = *port;
+       return std::nullopt;
+     }},
+    {"--join", OptionTakes::Value, "HOST[:PORT]", "play against the player waiting on HOST",
+     [](Arguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (auto wrong = GoOnline(a, false)) return wrong;
+       std::string error;
+       const std::optional<Endpoint> e = ParseEndpoint(*value, error);
+       if (!e) return error;
+       a.joinHost = e->host;
+       a.port = e->port;
+       return std::nullopt;
+     }},
+    {"--record", OptionTakes::Value, "FILE", "write the match's record to FILE when it ends",
+     [](Arguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (value->empty()) return "needs a file name";
+       a.record = std::string(*value);
+       return std::nullopt;
+     }},
+};
+
+bool ParseArguments(int argc, char** argv, Arguments& a, std::ostream& err) {
+  const std::vector<std::string_view> words(argv + std::min(argc, 1), argv + argc);
+  std::optional<std::string> error =
+      ParseOptions<Arguments>(PeerOptions, words, a, [](Arguments& to, std::string_view word) {
+        if (!to.script.empty()) return false;
+        to.script = word;
+        return true;
+      });
+  if (!error && a.script.empty()) error = "no script given";
+  if (!error) return true;
+  err << "kavarin-replay: " << *error
+      << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
+         "       kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT\n"
+      << OptionLines<Arguments>(PeerOptions);
+  return false;
 }
 
 // Gives the script's inputs to the session frame by frame: the events of the script's frame k
