@@ -18,8 +18,9 @@
 #include "app/platform_failure.h"
 #include "app/sound/sdl_cue_player.h"
 #include "app/stderr_capture.h"
-#include "online/endpoint.h"
 #include "files/record_file.h"
+#include "online/endpoint.h"
+#include "online/enet_transport.h"
 
 namespace kavarin {
 namespace {
@@ -135,18 +136,19 @@ int RunKavarin(int argc, char** argv) {
   std::unique_ptr<OnlineMatch> online;
   if (options.online != CommandLine::Online::No) {
     const bool host = options.online == CommandLine::Online::Host;
-    std::unique_ptr<EnetTransport> transport =
-        host ? EnetTransport::Listen(options.port, error)
-             : EnetTransport::Join(options.joinHost, options.port, error);
-    if (!transport) {
+    const QString where =
+        host ? QString() : QString::fromStdString(EndpointText({options.joinHost, options.port}));
+    OnlineLoop::OpenLink open = [options, host](std::string& error) -> std::unique_ptr<Transport> {
+      if (host) return EnetTransport::Listen(options.port, error);
+      return EnetTransport::Join(options.joinHost, options.port, error);
+    };
+    online = std::make_unique<OnlineMatch>(form1, cues, std::move(open),
+                                           host ? Player::Host : Player::Guest, where, options.port,
+                                           options.record);
+    if (!online->Start(error)) {
       PrintLine(error);
       return 1;
     }
-    const QString where =
-        host ? QString() : QString::fromStdString(EndpointText({options.joinHost, options.port}));
-    online =
-        std::make_unique<OnlineMatch>(form1, cues, std::move(transport),
-                                      host ? Player::Host : Player::Guest, where, options.record);
     form1.SetInputSink(online.get());
   }
 

@@ -6,13 +6,6 @@
 
 namespace kavarin {
 
-namespace {
-
-// Desync and goodbye notices are sent this many times, for the datagrams that get lost.
-constexpr int StopNotices = 5;
-
-}  // namespace
-
 uint64_t FreshSeed() {
   std::random_device device;
   return uint64_t{device()} << 32 | device();
@@ -112,6 +105,10 @@ void Session::Poll(int64_t nowUs) {
 
 bool Session::Tick(int64_t nowUs) {
   Poll(nowUs);
+  return Advance(nowUs);
+}
+
+bool Session::Advance(int64_t nowUs) {
   if (state_ == SessionState::Finished && (!rollback_.PeerHasAll() || rollback_.AckDue()))
     rollback_.SendInputs();
   if (state_ != SessionState::Playing) return false;

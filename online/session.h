@@ -48,6 +48,9 @@ int64_t SteadyNowUs();
 // MaxPredictedFrames ahead of the last frame both players' inputs are known for.
 class Session : private WireEvents, private RollbackOutbox {
  public:
+  // Desync and goodbye notices are sent this many times, for the datagrams that get lost.
+  static constexpr int StopNotices = 5;
+
   Session(Player me, Transport& transport, SessionDisplay& display, SessionOptions options = {});
   ~Session() override;
 
@@ -70,6 +73,10 @@ class Session : private WireEvents, private RollbackOutbox {
   bool Tick(int64_t nowUs);
   // Handles what has arrived, and corrects the past, without simulating a new frame.
   void Poll(int64_t nowUs);
+  // Tick without Poll: simulates the next frame if it may, and sends the local inputs. A loop
+  // that gives inputs for a frame only once it has heard that play began polls, then gives
+  // them, then advances.
+  bool Advance(int64_t nowUs);
 
   SessionState State() const { return state_; }
   Player Me() const { return me_; }

@@ -15,35 +15,35 @@ QString PlayingTitle(int roundTripMs) {
   return QStringLiteral("Kavarin - 対戦相手と接続中 (往復 %1 ms)").arg(roundTripMs);
 }
 
-QString EndedTitle(SessionState why) {
+QString EndedTitle(MatchEnd why) {
   switch (why) {
-    case SessionState::PeerLeft:
+    case MatchEnd::PeerLeft:
       return QStringLiteral("Kavarin - 対戦相手が退出しました");
-    case SessionState::PeerLost:
+    case MatchEnd::PeerLost:
+    case MatchEnd::CouldNotConnect:
       return QStringLiteral("Kavarin - 対戦相手との接続が切れました");
-    case SessionState::Desynced:
+    case MatchEnd::Desynced:
       return QStringLiteral("Kavarin - 対戦を中止しました");
     default:
       return QStringLiteral("Kavarin - 対戦が終わりました");
   }
 }
 
-QString EndMessage(SessionState why, bool connected, const QString& record,
-                   const QString& recordError) {
+QString EndMessage(MatchEnd why, const QString& record, const QString& recordError) {
   QString text;
-  if (!connected && why == SessionState::PeerLost)
+  if (why == MatchEnd::CouldNotConnect)
     return QStringLiteral(
         "対戦相手に接続できませんでした。\n相手のアドレスとポート番号を確かめてください。");
   switch (why) {
-    case SessionState::PeerLeft:
+    case MatchEnd::PeerLeft:
       text = QStringLiteral("対戦相手がゲームを終了しました。\nオンライン対戦を終わります。");
       break;
-    case SessionState::PeerLost:
+    case MatchEnd::PeerLost:
       text = QStringLiteral(
           "対戦相手から 5 "
           "秒以上応答がありません。\n接続が切れたため、オンライン対戦を終わります。");
       break;
-    case SessionState::Desynced:
+    case MatchEnd::Desynced:
       text = QStringLiteral(
           "二台のゲームの進行が食い違ったため、オンライン対戦を中止しました。\n"
           "両方の記録ファイルを不具合の報告に添えてください。");

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "online/session.h"
+#include "online/online_loop.h"
 
 namespace kavarin {
 
@@ -11,12 +11,10 @@ namespace kavarin {
 QString WaitingTitle(int port);
 QString ConnectingTitle(const QString& where);
 QString PlayingTitle(int roundTripMs);
-QString EndedTitle(SessionState why);
+QString EndedTitle(MatchEnd why);
 
-// The message that tells the player why the online match ended, and what was kept.
-// `connected`: whether the two machines ever played; a guest that never reached its host is told
-// so, not that the link broke.
-QString EndMessage(SessionState why, bool connected, const QString& record,
-                   const QString& recordError);
+// The message that tells the player why the online match ended, and what was kept. A guest that
+// never reached its host is told so, not that the link broke.
+QString EndMessage(MatchEnd why, const QString& record, const QString& recordError);
 
 }  // namespace kavarin
