@@ -25,6 +25,14 @@
 namespace kavarin {
 namespace {
 
+// The online match to leave when the program ends without returning from here: when the display
+// goes away, and when the toolkit calls exit().
+OnlineMatch* leavingAtExit = nullptr;
+
+void LeaveAtExit() {
+  if (leavingAtExit != nullptr) leavingAtExit->LeaveAtExit();
+}
+
 void PrintLine(const std::string& line) {
   std::fputs(("kavarin: " + line + "\n").c_str(), stderr);
   std::fflush(stderr);
@@ -49,6 +57,7 @@ void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
   if (auto lost = DisplayLost(text, Env("DISPLAY"))) {
     if (startingUp != nullptr) startingUp->held.Release();
     PrintLine(*lost);
+    LeaveAtExit();
     std::_Exit(1);
   }
   if (type != QtFatalMsg) {
@@ -149,6 +158,9 @@ int RunKavarin(int argc, char** argv) {
       PrintLine(error);
       return 1;
     }
+    // Even then, the other side hears the goodbye and the record is written.
+    leavingAtExit = online.get();
+    std::atexit(LeaveAtExit);
     form1.SetInputSink(online.get());
   }
 
@@ -156,6 +168,7 @@ int RunKavarin(int argc, char** argv) {
   const int status = QApplication::exec();
   // Leaving tells the other side at once, and writes the record.
   if (online) online->Leave();
+  leavingAtExit = nullptr;
   return status;
 }
 

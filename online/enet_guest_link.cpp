@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <thread>
 
 #include "online/connect_gate.h"
 
@@ -22,15 +24,16 @@ std::unique_ptr<EnetTransport> EnetTransport::Join(const std::string& hostName, 
   return EnetGuestLink::Join(hostName, port, error);
 }
 
+struct EnetGuestLink::Lookup {
+  std::mutex mutex;
+  bool done = false;
+  std::vector<UdpAddress> candidates;
+  std::string error;
+};
+
 std::unique_ptr<EnetGuestLink> EnetGuestLink::Join(const std::string& hostName, uint16_t port,
                                                    std::string& error) {
   if (!EnetReady(error)) return nullptr;
-  std::string why;
-  std::vector<UdpAddress> candidates = ResolveUdp(hostName, port, MaxCandidates, why);
-  if (candidates.empty()) {
-    error = "cannot find the address of '" + hostName + "': " + why;
-    return nullptr;
-  }
   // Bound at once, so that the relay knows ENet's address before ENet sends anything.
   const ENetAddress any{ENET_HOST_ANY, 0};
   ENetHost* host = enet_host_create(&any, 1, 1, 0, 0);
@@ -43,22 +46,49 @@ std::unique_ptr<EnetGuestLink> EnetGuestLink::Join(const std::string& hostName, 
     error = "cannot watch the network sockets" + ErrnoReason(errno);
     return nullptr;
   }
+  t->hostName_ = hostName;
+  // Digits need no name server.
+  if (NumericAddress(hostName, port)) {
+    std::string why;
+    std::vector<UdpAddress> candidates = ResolveUdp(hostName, port, MaxCandidates, why);
+    t->Resolved(std::move(candidates), why);
+    return t;
+  }
+  t->lookup_ = std::make_shared<Lookup>();
+  // The thread keeps its own hold on the lookup: the link may be gone before the answer comes.
+  std::thread([lookup = t->lookup_, hostName, port] {
+    std::string why;
+    std::vector<UdpAddress> candidates = ResolveUdp(hostName, port, MaxCandidates, why);
+    const std::lock_guard<std::mutex> hold(lookup->mutex);
+    lookup->candidates = std::move(candidates);
+    lookup->error = why;
+    lookup->done = true;
+  }).detach();
+  return t;
+}
+
+void EnetGuestLink::Resolved(std::vector<UdpAddress> candidates, const std::string& why) {
+  if (candidates.empty()) {
+    failure_ = "cannot find the address of '" + hostName_ + "': " + why;
+    link_ = LinkState::Closed;
+    return;
+  }
   const auto isV6 = [](const UdpAddress& a) { return a.Family() == AF_INET6; };
   if (std::any_of(candidates.begin(), candidates.end(), isV6)) {
     int failure = 0;
-    t->OpenRelay(UdpAddress::V6(in6addr_any, 0),
-                 UdpAddress::V4(htonl(INADDR_LOOPBACK), EnetSocketPort(host)), failure);
-    if (!t->relay_) {
+    OpenRelay(UdpAddress::V6(in6addr_any, 0),
+              UdpAddress::V4(htonl(INADDR_LOOPBACK), EnetSocketPort(host_)), failure);
+    if (!relay_) {
       std::erase_if(candidates, isV6);
       if (candidates.empty()) {
-        error = "'" + hostName + "' has IPv6 addresses only, and IPv6 cannot be used here" +
-                ErrnoReason(failure);
-        return nullptr;
+        failure_ = "'" + hostName_ + "' has IPv6 addresses only, and IPv6 cannot be used here" +
+                   ErrnoReason(failure);
+        link_ = LinkState::Closed;
+        return;
       }
     }
   }
-  t->candidates_ = std::move(candidates);
-  return t;
+  candidates_ = std::move(candidates);
 }
 
 bool EnetGuestLink::Admit(std::span<const uint8_t> datagram) {
@@ -128,7 +158,19 @@ void EnetGuestLink::ConnectToAnswer() {
 }
 
 void EnetGuestLink::BeforeService() {
-  if (peer_ == nullptr && answered_ < 0) Knock();
+  if (lookup_) {
+    std::vector<UdpAddress> candidates;
+    std::string why;
+    {
+      const std::lock_guard<std::mutex> hold(lookup_->mutex);
+      if (!lookup_->done) return;
+      candidates = std::move(lookup_->candidates);
+      why = lookup_->error;
+    }
+    lookup_.reset();
+    Resolved(std::move(candidates), why);
+  }
+  if (link_ == LinkState::Waiting && peer_ == nullptr && answered_ < 0) Knock();
 }
 
 void EnetGuestLink::AfterService() {

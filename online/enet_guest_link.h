@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,16 +9,19 @@
 
 namespace kavarin {
 
-// The guest's side of a link through ENet. It knocks on every address of the host at once (its
-// candidates), IPv6 ones from the relay's socket, and connects through the first that answers
-// with a cookie (the resolver's order decides a tie). Before it connects, only the candidates'
-// answers reach it; after, only the host it connected to.
+// The guest's side of a link through ENet. It looks the host's name up on a thread of its own,
+// so that nothing waits for a name server (the link stays Waiting meanwhile, and closes with the
+// reason when the name has no address it can use). Then it knocks on every address of the host at
+// once (its candidates), IPv6 ones from the relay's socket, and connects through the first that
+// answers with a cookie (the resolver's order decides a tie). Before it connects, only the
+// candidates' answers reach it; after, only the host it connected to.
 class EnetGuestLink : public EnetTransport {
  public:
-  // As EnetTransport::Join.
+  // As EnetTransport::Join; the name is looked up meanwhile.
   static std::unique_ptr<EnetGuestLink> Join(const std::string& host, uint16_t port,
                                              std::string& error);
   std::string PeerAddress() const override;
+  std::string Failure() const override { return failure_; }
 
  private:
   using EnetTransport::EnetTransport;
@@ -27,11 +31,17 @@ class EnetGuestLink : public EnetTransport {
   void AfterService() override;
   // ENet has one peer for a guest: whatever it ends is the link.
   bool IsOurs(_ENetPeer*) const override { return true; }
+  // The host's addresses, once the lookup has them: the candidates, IPv6 ones through the relay.
+  void Resolved(std::vector<UdpAddress> candidates, const std::string& why);
   void Knock();
   // The answer to knocking, at candidate `index`.
   void Answered(size_t index, uint32_t cookie);
   void ConnectToAnswer();
 
+  struct Lookup;
+  std::shared_ptr<Lookup> lookup_;  // shared with the thread that asks the resolver
+  std::string hostName_;
+  std::string failure_;
   std::vector<UdpAddress> candidates_;
   int answered_ = -1;
   uint32_t cookie_ = 0;

@@ -109,6 +109,9 @@ void EnetHostLink::AfterService() {
   const ENetPeer& slot = host_->peers[0];
   if (link_ == LinkState::Waiting && slot.state != ENET_PEER_STATE_DISCONNECTED)
     link_ = LinkState::Connecting;
+  // A guest that never finished connecting leaves the host waiting for another.
+  if (link_ == LinkState::Connecting && slot.state == ENET_PEER_STATE_DISCONNECTED)
+    link_ = LinkState::Waiting;
   // The relay stays linked only while ENet's one peer is the guest it carries: a guest that
   // never finished connecting leaves room for another.
   if (relay_ && relay_->Far() &&

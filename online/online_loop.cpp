@@ -12,27 +12,46 @@ namespace {
 constexpr int NoticeFrames = Session::StopNotices + 3;
 static_assert(NoticeFrames > Session::StopNotices);
 
+// Where a loop's session is before a link opens, and when none could be opened again.
+class NoLink : public Transport {
+ public:
+  void Send(std::span<const uint8_t>) override {}
+  bool Receive(std::vector<uint8_t>&) override { return false; }
+  LinkState State() const override { return LinkState::Closed; }
+};
+
 }  // namespace
 
 OnlineLoop::OnlineLoop(Player me, OpenLink open, SessionDisplay& display, LoopOptions options)
-    : me_(me), open_(std::move(open)), display_(display), options_(std::move(options)) {}
+    : me_(me),
+      open_(std::move(open)),
+      display_(display),
+      options_(std::move(options)),
+      link_(std::make_unique<NoLink>()),
+      session_(std::make_unique<Session>(me_, *link_, display_, options_.session)) {}
 
 OnlineLoop::~OnlineLoop() {
   Leave();
 }
 
 bool OnlineLoop::Open(std::string& error) {
-  std::unique_ptr<Transport> link = open_(error);
-  if (!link) return false;
-  // The session goes before the link it holds.
+  // The last link goes first, so that a host can wait on its port again; the session goes
+  // before the link it holds.
+  if (link_->State() != LinkState::Closed) link_->Close();
   session_.reset();
-  link_ = std::move(link);
+  link_.reset();
+  link_ = open_(error);
+  const bool opened = link_ != nullptr;
+  if (!opened) link_ = std::make_unique<NoLink>();
   session_ = std::make_unique<Session>(me_, *link_, display_, options_.session);
+  ++generation_;
   openedUs_ = finishedUs_ = lastNoticeUs_ = -1;
   noticeFrames_ = 0;
   linked_ = played_ = ended_ = done_ = recordWritten_ = false;
   recordError_.clear();
-  return true;
+  failure_.clear();
+  if (!opened) ended_ = done_ = true;
+  return opened;
 }
 
 bool OnlineLoop::Again(std::string& error) {
@@ -43,7 +62,7 @@ bool OnlineLoop::Again(std::string& error) {
 }
 
 OnlineLoop::Report OnlineLoop::Frame(int64_t nowUs, const std::function<void(Session&)>& inputs) {
-  if (!link_ || done_) return Report::Ended;
+  if (done_) return Report::Ended;
   if (openedUs_ < 0) openedUs_ = nowUs;
   if (ended_) {
     Finish(nowUs);
@@ -55,6 +74,7 @@ OnlineLoop::Report OnlineLoop::Frame(int64_t nowUs, const std::function<void(Ses
       // A host waits as long as it takes; a guest gives up in the end.
       if (me_ == Player::Guest &&
           (link_->State() == LinkState::Closed || nowUs - openedUs_ > options_.connectTimeoutUs)) {
+        failure_ = link_->Failure();
         End(MatchEnd::CouldNotConnect);
         Close();
         return Report::Ended;
@@ -70,6 +90,14 @@ OnlineLoop::Report OnlineLoop::Frame(int64_t nowUs, const std::function<void(Ses
   played_ = played_ || session.State() == SessionState::Playing;
   link_->Service();
   if (link_->State() == LinkState::Closed) {
+    // A guest that left before it even said hello leaves the host waiting for the next one.
+    if (me_ == Player::Host && session.State() == SessionState::Connecting) {
+      std::string error;
+      if (Open(error)) return Report::Waiting;
+      why_ = MatchEnd::CouldNotConnect;
+      failure_ = error;
+      return Report::Ended;
+    }
     // What arrived before the link closed comes first: the other side's goodbye ends the record.
     session.Poll(nowUs);
     session.OtherLeft();
@@ -115,17 +143,17 @@ void OnlineLoop::Finish(int64_t nowUs) {
 }
 
 void OnlineLoop::Heard(int64_t nowUs) {
-  if (!link_ || done_) return;
+  if (done_) return;
   link_->Service();
   if (linked_ && !ended_) session_->Poll(nowUs);
 }
 
 void OnlineLoop::Wait(int timeoutMs) {
-  if (link_ && !done_) link_->Wait(timeoutMs);
+  if (!done_) link_->Wait(timeoutMs);
 }
 
 void OnlineLoop::Leave() {
-  if (!link_ || done_) return;
+  if (done_) return;
   if (!ended_) {
     if (linked_) session_->Leave();
     End(MatchEnd::Left);

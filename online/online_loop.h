@@ -81,6 +81,11 @@ class OnlineLoop {
   bool Done() const { return done_; }
   // The record could not be written: why.
   const std::string& RecordError() const { return recordError_; }
+  // Why the link could not be made, or opened again; empty when nothing said.
+  const std::string& Failure() const { return failure_; }
+  // Counts the links opened: a front end that holds on to the session or the link's handle
+  // takes them again when it changes.
+  int Generation() const { return generation_; }
 
  private:
   void End(MatchEnd why);
@@ -104,8 +109,10 @@ class OnlineLoop {
   bool ended_ = false;
   bool done_ = false;
   bool recordWritten_ = false;
+  int generation_ = 0;
   MatchEnd why_ = MatchEnd::Finished;
   std::string recordError_;
+  std::string failure_;
 };
 
 }  // namespace kavarin

@@ -1,6 +1,7 @@
 #include "app/online/online_match.h"
 
 #include <QMessageBox>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "app/online/online_texts.h"
@@ -14,7 +15,7 @@ OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink ope
       me_(me),
       loop_(me, std::move(open), *this,
             LoopOptions{.session = {.seed = FreshSeed()},
-                        .connectTimeoutUs = 5'000'000,
+                        .connectTimeoutUs = 30'000'000,
                         .record = record,
                         .kept = {}}),
       clock_([this] { Frame(); }),
@@ -36,6 +37,7 @@ bool OnlineMatch::Start(std::string& error) {
 }
 
 void OnlineMatch::Begin() {
+  generation_ = loop_.Generation();
   endShown_ = false;
   form_.View().SetField(loop_.Game().Shown().field);
   form_.View().Changed();
@@ -56,10 +58,27 @@ void OnlineMatch::KeyUp(int32_t code) {
 }
 
 void OnlineMatch::StartCommand() {
-  loop_.Game().Input({EventKind::Start, 0});
+  // After the match, F2 connects a guest to its host again.
+  if (me_ == Player::Guest && loop_.Done() && !leaving_)
+    Again();
+  else
+    loop_.Game().Input({EventKind::Start, 0});
+}
+
+void OnlineMatch::Again() {
+  std::string error;
+  if (loop_.Again(error)) {
+    Begin();
+    return;
+  }
+  Stop();
+  ShowTitle();
+  Tell(EndMessage(MatchEnd::CouldNotConnect, me_, record_, QString(),
+                  QString::fromStdString(error)));
 }
 
 void OnlineMatch::Leave() {
+  leaving_ = true;
   loop_.Leave();
   Stop();
 }
@@ -78,9 +97,16 @@ void OnlineMatch::Heard() {
 
 void OnlineMatch::Frame() {
   const OnlineLoop::Report report = loop_.Frame(SteadyNowUs());
+  // A guest that left before it said hello: the host waits on a new link.
+  if (loop_.Generation() != generation_) Begin();
   form_.View().Flush();
   if (report == OnlineLoop::Report::Ended && !endShown_) Ended();
-  if (loop_.Done()) Stop();
+  if (!loop_.Done()) return;
+  // A host waits for the next guest at once; a guest waits for F2.
+  if (me_ == Player::Host && !leaving_ && loop_.Why() != MatchEnd::CouldNotConnect)
+    Again();
+  else
+    Stop();
 }
 
 void OnlineMatch::ShowTitle() {
@@ -88,10 +114,14 @@ void OnlineMatch::ShowTitle() {
     form_.setWindowTitle(EndedTitle(loop_.Why()));
     return;
   }
+  const int seconds = static_cast<int>(loop_.LinkingForUs(SteadyNowUs()) / 1'000'000);
   switch (loop_.Game().State()) {
     case SessionState::Connecting:
     case SessionState::Syncing:
-      form_.setWindowTitle(me_ == Player::Host ? WaitingTitle(port_) : ConnectingTitle(where_));
+      if (me_ == Player::Guest)
+        form_.setWindowTitle(ConnectingTitle(where_, std::max(seconds, 0)));
+      else
+        form_.setWindowTitle(lastEnd_ ? WaitingAgainTitle(port_, *lastEnd_) : WaitingTitle(port_));
       break;
     default:
       form_.setWindowTitle(PlayingTitle(loop_.Game().RoundTripMs()));
@@ -101,13 +131,18 @@ void OnlineMatch::ShowTitle() {
 
 void OnlineMatch::Ended() {
   endShown_ = true;
+  lastEnd_ = loop_.Why();
   titleTimer_.stop();
   ShowTitle();
-  // Said without holding up the frame clock, which still has the last notices to send.
-  auto* box =
-      new QMessageBox(QMessageBox::Information, QStringLiteral("Kavarin"),
-                      EndMessage(loop_.Why(), record_, QString::fromStdString(loop_.RecordError())),
-                      QMessageBox::Ok, &form_);
+  Tell(EndMessage(loop_.Why(), me_, record_, QString::fromStdString(loop_.RecordError()),
+                  QString::fromStdString(loop_.Failure())));
+}
+
+void OnlineMatch::Tell(const QString& text) {
+  // Said without holding up the frame clock, which still has the last notices to send, and a
+  // host its next guest to wait for.
+  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Kavarin"), text,
+                              QMessageBox::Ok, &form_);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
 }

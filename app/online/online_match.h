@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/input_sink.h"
@@ -36,6 +37,11 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
 
   // This player leaves: the other side is told at once, and the record is written.
   void Leave();
+  // The same, from an exit handler: nothing of the toolkit is touched.
+  void LeaveAtExit() {
+    leaving_ = true;
+    loop_.Leave();
+  }
 
   const Session& Game() const { return loop_.Game(); }
   const OnlineLoop& Loop() const { return loop_; }
@@ -49,6 +55,9 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
   void Stop();
   void ShowTitle();
   void Ended();
+  // A new match: a host waits again, a guest connects again.
+  void Again();
+  void Tell(const QString& text);
 
   void PenColorSet(Color) override {}
   void PolylineDrawn(Color pen, std::span<const Point> points) override;
@@ -69,6 +78,9 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
   int port_;
   QString record_;
   bool endShown_ = false;
+  bool leaving_ = false;
+  int generation_ = 0;
+  std::optional<MatchEnd> lastEnd_;  // how the last match ended, for a host that waits again
 };
 
 }  // namespace kavarin

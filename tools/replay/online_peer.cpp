@@ -124,7 +124,9 @@ int Outcome(const Arguments& a, const OnlineLoop& loop, std::ostream& out, std::
       break;
     case MatchEnd::CouldNotConnect:
       if (!a.host) {
-        err << "kavarin-replay: cannot reach " << EndpointText({a.joinHost, a.port}) << "\n";
+        const std::string why = loop.Failure();
+        err << "kavarin-replay: "
+            << (why.empty() ? "cannot reach " + EndpointText({a.joinHost, a.port}) : why) << "\n";
         break;
       }
       [[fallthrough]];
