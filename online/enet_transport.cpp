@@ -152,7 +152,9 @@ void EnetTransport::Handle(const ENetEvent& event) {
       if (link_ != LinkState::Closed) Connected(event.peer);
       break;
     case ENET_EVENT_TYPE_RECEIVE:
-      if (event.peer == peer_ && event.channelID == 0 && received_.size() < MaxQueued)
+      // An empty packet is the other side's last before it leaves (see Close), not a datagram.
+      if (event.peer == peer_ && event.channelID == 0 && event.packet->dataLength > 0 &&
+          received_.size() < MaxQueued)
         received_.emplace_back(event.packet->data, event.packet->data + event.packet->dataLength);
       enet_packet_destroy(event.packet);
       break;
@@ -229,7 +231,13 @@ void EnetTransport::Close(int waitMs) {
   if (link_ == LinkState::Connected) Service();  // what is queued goes first
   // The other side may have left meanwhile: then there is no one to tell.
   if (peer_ != nullptr && link_ == LinkState::Connected) {
-    enet_peer_disconnect(peer_, GoodbyeData);
+    // The other side's ENet drops whatever it has received but not yet handed out when the
+    // disconnect arrives, and that would take the session's goodbye with it. So an empty
+    // reliable packet goes last, and ENet disconnects only once it is acknowledged: by then the
+    // other side has handed out everything before it.
+    ENetPacket* last = enet_packet_create(nullptr, 0, ENET_PACKET_FLAG_RELIABLE);
+    if (last != nullptr && enet_peer_send(peer_, 0, last) < 0) enet_packet_destroy(last);
+    enet_peer_disconnect_later(peer_, GoodbyeData);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     Servicing servicing(this);
     ENetEvent event;
@@ -241,7 +249,11 @@ void EnetTransport::Close(int waitMs) {
       if (got > 0 && event.type == ENET_EVENT_TYPE_DISCONNECT) heard = true;
       if (got > 0 && event.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(event.packet);
     }
-    if (!heard) enet_peer_reset(peer_);
+    // Not heard in time: the other side is told at once, without waiting for it to hear.
+    if (!heard) {
+      enet_peer_disconnect_now(peer_, GoodbyeData);
+      RelayOut();
+    }
     Count();
   } else if (peer_ != nullptr) {
     enet_peer_reset(peer_);
