@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "online/endpoint.h"
+#include "online/online_loop.h"
 #include "udp_socket.h"
 
 namespace kavarin {
@@ -143,6 +144,50 @@ TEST_P(EnetTransportOver, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(IPv4AndIPv6, EnetTransportOver, ::testing::Values(AF_INET, AF_INET6),
                          [](const auto& info) { return info.param == AF_INET6 ? "IPv6" : "IPv4"; });
+
+// A host's loop: a guest whose link connects and leaves before its session says hello leaves the
+// host waiting on its port for the next one, not ended; and the next one plays.
+TEST(OnlineLoop, AHostWaitsOnAfterAGuestThatLeftBeforeHello) {
+  std::string error;
+  uint16_t port = 0;
+  {
+    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
+    ASSERT_TRUE(probe) << error;
+    port = probe->Port();
+  }
+  SessionDisplay display;
+  const auto paced = SessionOptions{.paced = false, .seed = 1};
+  OnlineLoop host(
+      Player::Host, [port](std::string& e) { return EnetTransport::Listen(port, e, "127.0.0.1"); },
+      display, LoopOptions{.session = paced, .record = {}, .kept = {}});
+  ASSERT_TRUE(host.Open(error)) << error;
+  const auto run = [&](OnlineLoop* other, const std::function<bool()>& done) {
+    for (int i = 0; i < 4000 && !done(); ++i) {
+      host.Frame(SteadyNowUs());
+      if (other) other->Frame(SteadyNowUs());
+      host.Wait(1);
+    }
+    return done();
+  };
+  {
+    auto rude = EnetTransport::Join("127.0.0.1", port, error);
+    ASSERT_TRUE(rude) << error;
+    ASSERT_TRUE(run(nullptr, [&] {
+      rude->Service();
+      return host.Linked() && rude->State() == EnetTransport::Link::Connected;
+    }));
+    rude->Close();
+  }
+  ASSERT_TRUE(run(nullptr, [&] { return host.Generation() == 2; }));
+  EXPECT_FALSE(host.Ended());
+  EXPECT_FALSE(host.Linked());
+
+  OnlineLoop guest(
+      Player::Guest, [port](std::string& e) { return EnetTransport::Join("127.0.0.1", port, e); },
+      display, LoopOptions{.session = paced, .record = {}, .kept = {}});
+  ASSERT_TRUE(guest.Open(error)) << error;
+  EXPECT_TRUE(run(&guest, [&] { return host.Game().State() == SessionState::Playing; }));
+}
 
 TEST(Endpoint, ReadsHostsAddressesAndPorts) {
   std::string error;
