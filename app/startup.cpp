@@ -108,8 +108,9 @@ int RunKavarin(int argc, char** argv) {
   const CommandLine options = ParseCommandLine(arguments);
   if (options.action != CommandLine::Action::Play) return FinishCommandLine(options);
 
-  // Online: the record's place is checked now, and the network set up before the window opens,
-  // so that a port in use or a name that cannot be found ends the program at once, in one line.
+  // Online: the record's place is checked now, and the host's port taken before the window
+  // opens, so that a port in use ends the program at once, in one line. A guest looks its
+  // host's name up while the window is open.
   std::string error;
   if (!options.record.empty() && !MayWriteRecord(options.record, error)) {
     PrintLine(error);
