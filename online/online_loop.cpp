@@ -49,7 +49,7 @@ bool OnlineLoop::Open(std::string& error) {
   noticeFrames_ = 0;
   linked_ = played_ = ended_ = done_ = recordWritten_ = false;
   recordError_.clear();
-  failure_.clear();
+  failure_ = opened ? std::string() : error;
   if (!opened) ended_ = done_ = true;
   return opened;
 }

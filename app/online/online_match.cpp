@@ -103,7 +103,8 @@ void OnlineMatch::Frame() {
   if (report == OnlineLoop::Report::Ended && !endShown_) Ended();
   if (!loop_.Done()) return;
   // A host waits for the next guest at once; a guest waits for F2.
-  if (me_ == Player::Host && !leaving_ && loop_.Why() != MatchEnd::CouldNotConnect)
+  // (Unless its port could not be taken again: then it has been told why.)
+  if (me_ == Player::Host && !leaving_ && loop_.Failure().empty())
     Again();
   else
     Stop();

@@ -43,8 +43,10 @@ QString EndMessage(MatchEnd why, Player me, const QString& record, const QString
                                           : QStringLiteral("\n\nF2 キーでもう一度接続します。");
   QString text;
   if (why == MatchEnd::CouldNotConnect) {
-    if (me == Player::Host)
+    if (me == Player::Host && !failure.isEmpty())
       return QStringLiteral("対戦相手を待ち直せませんでした: %1").arg(failure);
+    if (me == Player::Host)
+      return QStringLiteral("対戦が始まる前に対戦相手との接続が切れました。") + next;
     text = QStringLiteral(
         "対戦相手に接続できませんでした。\n相手のアドレスとポート番号を確かめてください。");
     if (!failure.isEmpty()) text += QStringLiteral("\n(%1)").arg(failure);

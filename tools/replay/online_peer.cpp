@@ -14,13 +14,13 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/option_table.h"
 #include "files/record_file.h"
 #include "online/endpoint.h"
 #include "online/enet_transport.h"
 #include "online/online_loop.h"
 #include "online/session.h"
 #include "tools/observers/trace_lines.h"
+#include "tools/replay/online_peer_options.h"
 #include "tools/replay/online_script.h"
 #include "tools/replay/replay.h"
 
@@ -38,70 +38,8 @@ extern "C" void AskToStop(int) {
   stopAsked = 1;
 }
 
-struct Arguments {
-  bool online = false;  // --host or --join given
-  bool host = false;
-  uint16_t port = DefaultPort;
-  std::string joinHost;
-  std::string record;
-  std::string script;
-  std::vector<KeptFile> kept;  // what the record must never replace: the script
-};
-
-std::optional<std::string> GoOnline(Arguments& a, bool host) {
-  if (a.online) return "give --host or --join once";
-  a.online = true;
-  a.host = host;
-  return std::nullopt;
-}
-
-constexpr OptionOf<Arguments> PeerOptions[] = {
-    {"--host", OptionTakes::Value, "PORT", "wait for the other player on UDP port PORT (0: any)",
-     [](Arguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
-       if (auto wrong = GoOnline(a, true)) return wrong;
-       std::string error;
-       const std::optional<uint16_t> port = ParsePort(*value, true, error);
-       if (!port) return error;
-       a.port = *port;
-       return std::nullopt;
-     }},
-    {"--join", OptionTakes::Value, "HOST[:PORT]", "play against the player waiting on HOST",
-     [](Arguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
-       if (auto wrong = GoOnline(a, false)) return wrong;
-       std::string error;
-       const std::optional<Endpoint> e = ParseEndpoint(*value, error);
-       if (!e) return error;
-       a.joinHost = e->host;
-       a.port = e->port;
-       return std::nullopt;
-     }},
-    {"--record", OptionTakes::Value, "FILE", "write the match's record to FILE when it ends",
-     [](Arguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
-       if (value->empty()) return "needs a file name";
-       a.record = std::string(*value);
-       return std::nullopt;
-     }},
-};
-
-bool ParseArguments(int argc, char** argv, Arguments& a, std::ostream& err) {
-  const std::vector<std::string_view> words(argv + std::min(argc, 1), argv + argc);
-  std::optional<std::string> error =
-      ParseOptions<Arguments>(PeerOptions, words, a, [](Arguments& to, std::string_view word) {
-        if (!to.script.empty()) return false;
-        to.script = word;
-        return true;
-      });
-  if (!error && a.script.empty()) error = "no script given";
-  if (!error) return true;
-  err << "kavarin-replay: " << *error
-      << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
-         "       kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT\n"
-      << OptionLines<Arguments>(PeerOptions);
-  return false;
-}
-
 // What the peer says when the match has ended, and its exit status.
-int Outcome(const Arguments& a, const OnlineLoop& loop, std::ostream& out, std::ostream& err) {
+int Outcome(const PeerArguments& a, const OnlineLoop& loop, std::ostream& out, std::ostream& err) {
   const Session& session = loop.Game();
   switch (loop.Why()) {
     case MatchEnd::Finished: {
@@ -148,7 +86,8 @@ int Outcome(const Arguments& a, const OnlineLoop& loop, std::ostream& out, std::
   return loop.Why() == MatchEnd::Finished ? ExitOk : ExitFailed;
 }
 
-int Play(const Arguments& a, const std::vector<Step>& steps, std::ostream& out, std::ostream& err) {
+int Play(const PeerArguments& a, const std::vector<Step>& steps, std::ostream& out,
+         std::ostream& err) {
   SessionDisplay display;
   uint16_t port = a.port;
   const auto open = [&](std::string& error) -> std::unique_ptr<Transport> {
@@ -207,8 +146,8 @@ bool IsOnlinePeerCommand(int argc, char** argv) {
 }
 
 int RunOnlinePeer(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  Arguments a;
-  if (!ParseArguments(argc, argv, a, err)) return ExitBad;
+  PeerArguments a;
+  if (!ParsePeerArguments(argc, argv, a, err)) return ExitBad;
   const Player player = a.host ? Player::Host : Player::Guest;
   int script = STDIN_FILENO;
   if (a.script != "-") {
