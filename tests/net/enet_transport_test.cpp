@@ -189,6 +189,54 @@ TEST(OnlineLoop, AHostWaitsOnAfterAGuestThatLeftBeforeHello) {
   EXPECT_TRUE(run(&guest, [&] { return host.Game().State() == SessionState::Playing; }));
 }
 
+// A guest's loop started before its host keeps trying, and plays once the host is there; with
+// no host at all it ends, when its time is up, as never connected rather than as lost.
+TEST(OnlineLoop, AGuestBeforeItsHostKeepsTryingThenSaysItCouldNotConnect) {
+  std::string error;
+  uint16_t port = 0;
+  {
+    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
+    ASSERT_TRUE(probe) << error;
+    port = probe->Port();
+  }
+  SessionDisplay display;
+  const auto join = [port](std::string& e) { return EnetTransport::Join("127.0.0.1", port, e); };
+  const auto options = [](int64_t connectTimeoutUs) {
+    return LoopOptions{.session = {.paced = false, .seed = 3},
+                       .connectTimeoutUs = connectTimeoutUs,
+                       .record = {},
+                       .kept = {}};
+  };
+  OnlineLoop early(Player::Guest, join, display, options(30'000'000));
+  ASSERT_TRUE(early.Open(error)) << error;
+  const int64_t start = SteadyNowUs();
+  while (SteadyNowUs() - start < 700'000) {
+    EXPECT_EQ(early.Frame(SteadyNowUs()), OnlineLoop::Report::Waiting);
+    early.Wait(5);
+  }
+  OnlineLoop host(
+      Player::Host, [port](std::string& e) { return EnetTransport::Listen(port, e, "127.0.0.1"); },
+      display, options(0));
+  ASSERT_TRUE(host.Open(error)) << error;
+  for (int i = 0; i < 4000 && !(early.Played() && host.Played()); ++i) {
+    host.Frame(SteadyNowUs());
+    early.Frame(SteadyNowUs());
+    host.Wait(1);
+  }
+  EXPECT_TRUE(early.Played() && host.Played());
+  host.Leave();
+
+  OnlineLoop alone(Player::Guest, join, display, options(300'000));
+  ASSERT_TRUE(alone.Open(error)) << error;
+  for (int i = 0; i < 2000 && !alone.Ended(); ++i) {
+    alone.Frame(SteadyNowUs());
+    alone.Wait(1);
+  }
+  ASSERT_TRUE(alone.Ended());
+  EXPECT_EQ(alone.Why(), MatchEnd::CouldNotConnect);
+  EXPECT_FALSE(alone.Played());
+}
+
 TEST(Endpoint, ReadsHostsAddressesAndPorts) {
   std::string error;
   const auto both = ParseEndpoint("example.org:4000", error);
