@@ -67,16 +67,6 @@ constexpr CommandLineOption Options[] = {
      [](CommandLine& line, auto) { return RaiseTo(line, CommandLine::Action::Version); }},
 };
 
-// An argument shown in an error line: control characters would break the line.
-std::string Quoted(std::string_view argument) {
-  std::string shown = "'";
-  for (const char c : argument) {
-    const auto byte = static_cast<unsigned char>(c);
-    shown += byte < 0x20 || byte == 0x7f ? '?' : c;
-  }
-  return shown + "'";
-}
-
 CommandLine Failed(std::string why) {
   CommandLine line;
   line.action = CommandLine::Action::Error;
@@ -93,29 +83,7 @@ std::span<const CommandLineOption> KavarinOptions() {
 CommandLine ParseArguments(std::span<const CommandLineOption> table,
                            std::span<const std::string_view> arguments) {
   CommandLine line;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string_view word = arguments[i];
-    const size_t equals = word.starts_with("--") ? word.find('=') : std::string_view::npos;
-    const std::string_view name = word.substr(0, equals);
-    const auto option = std::find_if(table.begin(), table.end(),
-                                     [&](const CommandLineOption& o) { return o.name == name; });
-    if (option == table.end()) {
-      return Failed((word.starts_with('-') ? "unknown option " : "unexpected argument ") +
-                    Quoted(word));
-    }
-    std::optional<std::string_view> value;
-    if (equals != std::string_view::npos) {
-      if (option->takes == Takes::Nothing) return Failed(Quoted(name) + " takes no value");
-      value = word.substr(equals + 1);
-    } else if (i + 1 < arguments.size() &&
-               (option->takes == Takes::Value ||
-                (option->takes == Takes::OptionalValue && !arguments[i + 1].starts_with('-')))) {
-      value = arguments[++i];
-    } else if (option->takes == Takes::Value) {
-      return Failed(Quoted(name) + " needs " + std::string(option->valueName));
-    }
-    if (auto wrong = option->apply(line, value)) return Failed(Quoted(name) + ": " + *wrong);
-  }
+  if (auto wrong = ParseOptions(table, arguments, line)) return Failed(std::move(*wrong));
   return line;
 }
 
@@ -134,16 +102,7 @@ std::string UsageText(std::span<const CommandLineOption> table) {
       "window.\n"
       "With --host or --join two players play one match on two machines: the host flies the\n"
       "left ship and the guest the right one, each from the whole keyboard.\n\n";
-  for (const CommandLineOption& option : table) {
-    // Appended, not "  " + std::string(...): g++ 12 at -O3 takes the copy into the front of a
-    // string for an overlapping one, which it cannot be (GCC bug 105329).
-    std::string left = std::string("  ").append(option.name);
-    if (option.takes == Takes::Value) left.append(" ").append(option.valueName);
-    if (option.takes == Takes::OptionalValue)
-      left.append(" [").append(option.valueName).append("]");
-    left.resize(std::max<size_t>(left.size() + 2, 24), ' ');
-    usage += left + std::string(option.description) + "\n";
-  }
+  usage += OptionLines(table);
   usage +=
       "\nThe toolkit's own options (-platform, -display, ...) are not accepted; set\n"
       "QT_QPA_PLATFORM or DISPLAY in the environment instead.\n";

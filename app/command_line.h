@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/captions/language.h"
+#include "cli/option_table.h"
 
 namespace kavarin {
 
@@ -29,18 +30,8 @@ struct CommandLine {
   std::optional<Language> language;
 };
 
-// One option of the table. An option with a value takes it as "--name=VALUE" or as the next
-// argument; an optional value is taken from the next argument only when that does not start
-// with '-'.
-struct CommandLineOption {
-  enum class Takes { Nothing, Value, OptionalValue };
-  std::string_view name;  // "--help"
-  Takes takes;
-  std::string_view valueName;    // "FILE", shown in the usage
-  std::string_view description;  // one line of the usage
-  // Records the option (value as given, or nothing); returns what is wrong with the value.
-  std::optional<std::string> (*apply)(CommandLine&, std::optional<std::string_view> value);
-};
+// One option of the game's table.
+using CommandLineOption = OptionOf<CommandLine>;
 
 // The game's own options.
 std::span<const CommandLineOption> KavarinOptions();

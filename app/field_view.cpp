@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/field_pixel.h"
 #include "app/zoom_fit.h"
 
 namespace kavarin {
@@ -162,7 +163,7 @@ void FieldView::Refresh(const QRect& fieldRect) {
     const uint8_t* from = pixels + y * FieldWidth;
     auto* to = reinterpret_cast<QRgb*>(shown_.scanLine(y));
     for (int x = fieldRect.left(); x <= fieldRect.right(); ++x)
-      to[x] = 0xFF000000u | from[x] * 0x010101u;
+      to[x] = 0xFF000000u | RgbOfLevel(from[x]);
   }
 }
 

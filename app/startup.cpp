@@ -20,11 +20,20 @@
 #include "app/platform_failure.h"
 #include "app/sound/sdl_cue_player.h"
 #include "app/stderr_capture.h"
+#include "files/record_file.h"
 #include "online/endpoint.h"
-#include "tools/replay/record_file.h"
+#include "online/enet_transport.h"
 
 namespace kavarin {
 namespace {
+
+// The online match to leave when the program ends without returning from here: when the display
+// goes away, and when the toolkit calls exit().
+OnlineMatch* leavingAtExit = nullptr;
+
+void LeaveAtExit() {
+  if (leavingAtExit != nullptr) leavingAtExit->LeaveAtExit();
+}
 
 void PrintLine(const std::string& line) {
   std::fputs(("kavarin: " + line + "\n").c_str(), stderr);
@@ -50,6 +59,7 @@ void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
   if (auto lost = DisplayLost(text, Env("DISPLAY"))) {
     if (startingUp != nullptr) startingUp->held.Release();
     PrintLine(*lost);
+    LeaveAtExit();
     std::_Exit(1);
   }
   if (type != QtFatalMsg) {
@@ -100,8 +110,9 @@ int RunKavarin(int argc, char** argv) {
   const CommandLine options = ParseCommandLine(arguments);
   if (options.action != CommandLine::Action::Play) return FinishCommandLine(options);
 
-  // Online: the record's place is checked now, and the network set up before the window opens,
-  // so that a port in use or a name that cannot be found ends the program at once, in one line.
+  // Online: the record's place is checked now, and the host's port taken before the window
+  // opens, so that a port in use ends the program at once, in one line. A guest looks its
+  // host's name up while the window is open.
   std::string error;
   if (!options.record.empty() && !MayWriteRecord(options.record, error)) {
     PrintLine(error);
@@ -141,18 +152,22 @@ int RunKavarin(int argc, char** argv) {
   std::unique_ptr<OnlineMatch> online;
   if (options.online != CommandLine::Online::No) {
     const bool host = options.online == CommandLine::Online::Host;
-    std::unique_ptr<EnetTransport> transport =
-        host ? EnetTransport::Listen(options.port, error)
-             : EnetTransport::Join(options.joinHost, options.port, error);
-    if (!transport) {
+    const QString where =
+        host ? QString() : QString::fromStdString(EndpointText({options.joinHost, options.port}));
+    OnlineLoop::OpenLink open = [options, host](std::string& error) -> std::unique_ptr<Transport> {
+      if (host) return EnetTransport::Listen(options.port, error);
+      return EnetTransport::Join(options.joinHost, options.port, error);
+    };
+    online = std::make_unique<OnlineMatch>(form1, cues, std::move(open),
+                                           host ? Player::Host : Player::Guest, where, options.port,
+                                           options.record);
+    if (!online->Start(error)) {
       PrintLine(error);
       return 1;
     }
-    const QString where =
-        host ? QString() : QString::fromStdString(EndpointText({options.joinHost, options.port}));
-    online =
-        std::make_unique<OnlineMatch>(form1, cues, std::move(transport),
-                                      host ? Player::Host : Player::Guest, where, options.record);
+    // Even then, the other side hears the goodbye and the record is written.
+    leavingAtExit = online.get();
+    std::atexit(LeaveAtExit);
     form1.SetInputSink(online.get());
   }
 
@@ -160,6 +175,7 @@ int RunKavarin(int argc, char** argv) {
   const int status = QApplication::exec();
   // Leaving tells the other side at once, and writes the record.
   if (online) online->Leave();
+  leavingAtExit = nullptr;
   return status;
 }
 

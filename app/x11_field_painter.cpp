@@ -11,6 +11,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include "app/field_pixel.h"
+
 namespace kavarin {
 namespace {
 
@@ -52,7 +54,7 @@ uint8_t PlainTrueColorDepth(xcb_connection_t* c, xcb_window_t window) {
 // compiler can unroll.
 template <int Zoom>
 uint32_t* Widen(const uint8_t* from, int count, uint32_t* to) {
-  for (int i = 0; i < count; ++i) to = std::fill_n(to, Zoom, from[i] * 0x010101u);
+  for (int i = 0; i < count; ++i) to = std::fill_n(to, Zoom, RgbOfLevel(from[i]));
   return to;
 }
 
@@ -67,7 +69,7 @@ uint32_t* Widen(const uint8_t* from, int count, int zoom, uint32_t* to) {
     case 4:
       return Widen<4>(from, count, to);
     default:
-      for (int i = 0; i < count; ++i) to = std::fill_n(to, zoom, from[i] * 0x010101u);
+      for (int i = 0; i < count; ++i) to = std::fill_n(to, zoom, RgbOfLevel(from[i]));
       return to;
   }
 }

@@ -85,6 +85,14 @@ struct Message {
   MessageBody body;
 };
 
+// A frame number as the wire carries it, NoFrame for none (-1), and back.
+constexpr uint32_t ToWire(int64_t frame) {
+  return frame < 0 ? NoFrame : static_cast<uint32_t>(frame);
+}
+constexpr int64_t FromWire(uint32_t frame) {
+  return frame == NoFrame ? -1 : int64_t{frame};
+}
+
 std::vector<uint8_t> Encode(const Message& message);
 std::optional<Message> Decode(std::span<const uint8_t> datagram);
 

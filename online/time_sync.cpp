@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "online/protocol.h"
+
 namespace kavarin {
 
 void RoundTrip::Sample(int64_t us) {
@@ -22,7 +24,7 @@ int RoundTrip::Ms() const {
 int InputDelayFor(int roundTripMs) {
   if (roundTripMs <= 0) return 0;
   const double oneWayFrames = roundTripMs * 1000.0 / 2.0 / FrameUs;
-  return std::clamp(static_cast<int>(std::lround(oneWayFrames)), 0, 3);
+  return std::clamp(static_cast<int>(std::lround(oneWayFrames)), 0, MaxInputDelay);
 }
 
 void FrameClockSync::Heard(int64_t localFrame, int64_t remoteFrame, int8_t remoteAdvantage,
@@ -39,7 +41,8 @@ int8_t FrameClockSync::Advantage() const {
   const int n = std::min(samples_, Window);
   double sum = 0;
   for (int i = 0; i < n; ++i) sum += local_[static_cast<size_t>(i)];
-  return static_cast<int8_t>(std::clamp(std::lround(sum / n), -100L, 100L));
+  return static_cast<int8_t>(
+      std::clamp<long>(std::lround(sum / n), long{-MaxAdvantage}, long{MaxAdvantage}));
 }
 
 bool FrameClockSync::ShouldWait() {

@@ -21,7 +21,11 @@ class RoundTrip {
   int samples_ = 0;
 };
 
-// The input delay that keeps rollbacks short: about the one-way trip in frames, 0 to 3.
+// The longest input delay, in frames.
+inline constexpr int MaxInputDelay = 3;
+
+// The input delay that keeps rollbacks short: about the one-way trip in frames, 0 to
+// MaxInputDelay.
 int InputDelayFor(int roundTripMs);
 
 // Keeps two machines' frame clocks together. Each machine estimates how many frames it is ahead

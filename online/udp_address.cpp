@@ -148,4 +148,16 @@ std::optional<UdpAddress> LocalAddress(int fd) {
   return UdpAddress::From(s);
 }
 
+std::string AddressText(const UdpAddress& address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (address.Family() == AF_INET) {
+    const in_addr host{address.V4Host()};
+    inet_ntop(AF_INET, &host, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(address.Port());
+  }
+  const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address.Raw());
+  inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+  return "[" + std::string(text) + "]:" + std::to_string(address.Port());
+}
+
 }  // namespace kavarin

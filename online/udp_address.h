@@ -44,6 +44,8 @@ std::optional<UdpAddress> NumericAddress(const std::string& text, uint16_t port)
 // may take as long as a name server does.
 std::vector<UdpAddress> ResolveUdp(const std::string& host, uint16_t port, size_t limit,
                                    std::string& error);
+// "192.0.2.1:29170", "[2001:db8::1]:29170": as a player reads it.
+std::string AddressText(const UdpAddress& address);
 // The local address of a socket.
 std::optional<UdpAddress> LocalAddress(int fd);
 

@@ -1,5 +1,7 @@
 #include "online/udp_relay.h"
 
+#include "online/transport.h"
+
 #include <unistd.h>
 
 #include <array>
@@ -9,10 +11,9 @@ namespace kavarin {
 
 namespace {
 
-// The largest datagram ENet sends or takes; anything larger is not ours.
-constexpr size_t MaxDatagram = 4096;
-// Datagrams read from each socket per Pump: a flood is left to the next one, as ENet does.
-constexpr int MaxPerPump = 256;
+// Datagrams read from each socket per CarryIn or CarryOut: a flood is left to the next one, as
+// ENet does.
+constexpr int MaxPerCarry = 256;
 
 int OpenSocket(const UdpAddress& at, int& errorNumber) {
   const int fd = socket(at.Family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -34,8 +35,8 @@ int OpenSocket(const UdpAddress& at, int& errorNumber) {
 // Reads what has arrived on `fd`, a bounded number, and hands each datagram to `handle`.
 template <class Handle>
 void Drain(int fd, int64_t& dropped, const Handle& handle) {
-  std::array<uint8_t, MaxDatagram> buffer;
-  for (int i = 0; i < MaxPerPump; ++i) {
+  std::array<uint8_t, MaxLinkDatagram> buffer;
+  for (int i = 0; i < MaxPerCarry; ++i) {
     sockaddr_storage s{};
     socklen_t n = sizeof s;
     // MSG_TRUNC: the datagram's whole length, to know one too large for us.

@@ -112,8 +112,12 @@ inline constexpr PlacedLabel HowToPlayLabels[] = {
 inline constexpr Caption WaitingTitle{
     "OnlineMatch",
     QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - ポート %1 で対戦相手を待っています")};
+// %1 where the guest connects to, %2 for how many seconds it has tried.
 inline constexpr Caption ConnectingTitle{
-    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - %1 に接続しています")};
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - %1 に接続中 (%2 秒)")};
+// %1 how the last match ended (one of the titles below), %2 the port.
+inline constexpr Caption WaitingAgainTitle{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "%1 / ポート %2 で次の対戦相手を待っています")};
 inline constexpr Caption ConnectedTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦相手と接続しました")};
 inline constexpr Caption PlayingTitle{
@@ -122,6 +126,8 @@ inline constexpr Caption PeerLeftTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦相手が退出しました")};
 inline constexpr Caption PeerLostTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦相手との接続が切れました")};
+inline constexpr Caption CouldNotConnectTitle{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 接続できませんでした")};
 inline constexpr Caption DesyncedTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦を中止しました")};
 inline constexpr Caption EndedTitle{
@@ -131,6 +137,12 @@ inline constexpr Caption NeverConnectedMessage{
     QT_TRANSLATE_NOOP(
         "OnlineMatch",
         "対戦相手に接続できませんでした。\n相手のアドレスとポート番号を確かめてください。")};
+// A host whose port could not be opened again after a match; %1 says why.
+inline constexpr Caption RewaitFailedMessage{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "対戦相手を待ち直せませんでした: %1")};
+inline constexpr Caption LostBeforeStartMessage{
+    "OnlineMatch",
+    QT_TRANSLATE_NOOP("OnlineMatch", "対戦が始まる前に対戦相手との接続が切れました。")};
 inline constexpr Caption PeerLeftMessage{
     "OnlineMatch",
     QT_TRANSLATE_NOOP("OnlineMatch",
@@ -147,6 +159,11 @@ inline constexpr Caption DesyncedMessage{
                       "両方の記録ファイルを不具合の報告に添えてください。")};
 inline constexpr Caption EndedMessage{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "オンライン対戦が終わりました。")};
+// What to do next, after the message and a blank line: a host waits by itself, a guest asks.
+inline constexpr Caption HostWaitsNext{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "次の対戦相手を待っています。")};
+inline constexpr Caption GuestConnectsAgain{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "F2 キーでもう一度接続します。")};
 // Added after the message, after a blank line.
 inline constexpr Caption RecordNotWritten{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "記録ファイルを書けませんでした: %1")};
@@ -156,13 +173,40 @@ inline constexpr Caption RecordWritten{"OnlineMatch",
 // Every caption above by name, for tools and tests that go through them all; How to play's
 // labels are in HowToPlayLabels.
 inline constexpr Caption Named[] = {
-    GameMenu,         StartCommand,          ExitCommand,      HelpMenu,
-    HowToPlayCommand, VersionCommand,        VersionTitle,     VersionProduct,
-    VersionNumber,    VersionSound,          VersionNotice,    VersionOk,
-    HowToPlayTitle,   WaitingTitle,          ConnectingTitle,  ConnectedTitle,
-    PlayingTitle,     PeerLeftTitle,         PeerLostTitle,    DesyncedTitle,
-    EndedTitle,       NeverConnectedMessage, PeerLeftMessage,  PeerLostMessage,
-    DesyncedMessage,  EndedMessage,          RecordNotWritten, RecordWritten,
+    GameMenu,
+    StartCommand,
+    ExitCommand,
+    HelpMenu,
+    HowToPlayCommand,
+    VersionCommand,
+    VersionTitle,
+    VersionProduct,
+    VersionNumber,
+    VersionSound,
+    VersionNotice,
+    VersionOk,
+    HowToPlayTitle,
+    WaitingTitle,
+    ConnectingTitle,
+    WaitingAgainTitle,
+    ConnectedTitle,
+    PlayingTitle,
+    PeerLeftTitle,
+    PeerLostTitle,
+    CouldNotConnectTitle,
+    DesyncedTitle,
+    EndedTitle,
+    NeverConnectedMessage,
+    RewaitFailedMessage,
+    LostBeforeStartMessage,
+    PeerLeftMessage,
+    PeerLostMessage,
+    DesyncedMessage,
+    EndedMessage,
+    HostWaitsNext,
+    GuestConnectsAgain,
+    RecordNotWritten,
+    RecordWritten,
 };
 
 }  // namespace kavarin::captions

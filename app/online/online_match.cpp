@@ -1,140 +1,151 @@
 #include "app/online/online_match.h"
 
 #include <QMessageBox>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "app/online/online_texts.h"
-#include "tools/replay/record_file.h"
 
 namespace kavarin {
 
-OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, std::unique_ptr<EnetTransport> transport,
-                         Player me, QString where, std::string record)
+OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink open, Player me,
+                         QString where, int port, std::string record)
     : form_(form),
       cues_(cues),
-      transport_(std::move(transport)),
-      session_(me, *transport_, *this, SessionOptions{.seed = FreshSeed()}),
+      me_(me),
+      loop_(me, std::move(open), *this,
+            LoopOptions{.session = {.seed = FreshSeed()},
+                        .connectTimeoutUs = 30'000'000,
+                        .record = record,
+                        .kept = {}}),
       clock_([this] { Frame(); }),
       where_(std::move(where)),
-      record_(std::move(record)) {
-  form_.View().SetField(session_.Shown().field);
-  // The frame clock runs for the whole match: the three timers' pace, 60 frames a second.
-  SetIntervals(clock_, StartOrder, RunningInterval);
-  notifier_ = std::make_unique<QSocketNotifier>(transport_->SocketFd(), QSocketNotifier::Read);
-  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Service(); });
+      port_(port),
+      record_(QString::fromStdString(record)) {
   titleTimer_.setInterval(1000);
   connect(&titleTimer_, &QTimer::timeout, this, [this] { ShowTitle(); });
-  titleTimer_.start();
-  ShowTitle();
 }
 
 OnlineMatch::~OnlineMatch() {
   Leave();
 }
 
+bool OnlineMatch::Start(std::string& error) {
+  if (!loop_.Open(error)) return false;
+  Begin();
+  return true;
+}
+
+void OnlineMatch::Begin() {
+  generation_ = loop_.Generation();
+  endShown_ = false;
+  form_.View().SetField(loop_.Game().Shown().field);
+  form_.View().Changed();
+  // The frame clock runs for the whole match: the three timers' pace, 60 frames a second.
+  SetIntervals(clock_, StartOrder, RunningInterval);
+  notifier_ = std::make_unique<QSocketNotifier>(loop_.Link().WaitHandle(), QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Heard(); });
+  titleTimer_.start();
+  ShowTitle();
+}
+
 void OnlineMatch::KeyDown(int32_t code) {
-  session_.Input({EventKind::KeyDown, static_cast<uint16_t>(code)});
+  loop_.Game().Input({EventKind::KeyDown, static_cast<uint16_t>(code)});
 }
 
 void OnlineMatch::KeyUp(int32_t code) {
-  session_.Input({EventKind::KeyUp, static_cast<uint16_t>(code)});
+  loop_.Game().Input({EventKind::KeyUp, static_cast<uint16_t>(code)});
 }
 
 void OnlineMatch::StartCommand() {
-  session_.Input({EventKind::Start, 0});
+  // After the match, F2 connects a guest to its host again.
+  if (me_ == Player::Guest && loop_.Done() && !leaving_)
+    Again();
+  else
+    loop_.Game().Input({EventKind::Start, 0});
+}
+
+void OnlineMatch::Again() {
+  std::string error;
+  if (loop_.Again(error)) {
+    Begin();
+    return;
+  }
+  Stop();
+  ShowTitle();
+  Tell(EndMessage(MatchEnd::CouldNotConnect, me_, record_, QString(),
+                  QString::fromStdString(error)));
 }
 
 void OnlineMatch::Leave() {
-  if (!over_) {
-    over_ = true;
-    session_.Leave();
-    transport_->Service();
-    WriteRecord();
-  }
-  Shut();
+  leaving_ = true;
+  loop_.Leave();
+  Stop();
 }
 
-void OnlineMatch::Shut() {
+void OnlineMatch::Stop() {
   clock_.SetInterval(TimerId::Timer1, StoppedInterval);
   titleTimer_.stop();
   // A socket nobody reads any more would wake the event loop for ever.
-  notifier_->setEnabled(false);
-  if (transport_->State() != EnetTransport::Link::Closed) transport_->Close();
+  if (notifier_) notifier_->setEnabled(false);
 }
 
-void OnlineMatch::Service() {
-  if (over_) return;
-  transport_->Service();
-  // What has arrived is read now; the session itself moves on at the next frame.
-  session_.Poll(SteadyNowUs());
+void OnlineMatch::Heard() {
+  loop_.Heard(SteadyNowUs());
+  if (loop_.Done()) Stop();
 }
 
 void OnlineMatch::Frame() {
-  if (over_) {
-    // After a desync the session sends its notices one a frame; then the link closes.
-    session_.Poll(SteadyNowUs());
-    transport_->Service();
-    if (--noticeFrames_ <= 0) Shut();
-    return;
-  }
-  session_.Tick(SteadyNowUs());
-  played_ = played_ || session_.State() == SessionState::Playing;
-  transport_->Service();
-  if (transport_->State() == EnetTransport::Link::Closed) {
-    // What arrived before the link closed comes first: the other side's goodbye ends the record.
-    session_.Poll(SteadyNowUs());
-    session_.OtherLeft();
-  }
+  const OnlineLoop::Report report = loop_.Frame(SteadyNowUs());
+  // A guest that left before it said hello: the host waits on a new link.
+  if (loop_.Generation() != generation_) Begin();
   form_.View().Flush();
-  switch (session_.State()) {
-    case SessionState::PeerLeft:
-    case SessionState::PeerLost:
-    case SessionState::Desynced:
-      Ended();
-      break;
-    default:
-      break;
-  }
+  if (report == OnlineLoop::Report::Ended && !endShown_) Ended();
+  if (!loop_.Done()) return;
+  // A host waits for the next guest at once; a guest waits for F2.
+  // (Unless its port could not be taken again: then it has been told why.)
+  if (me_ == Player::Host && !leaving_ && loop_.Failure().empty())
+    Again();
+  else
+    Stop();
 }
 
 void OnlineMatch::ShowTitle() {
-  switch (session_.State()) {
+  if (loop_.Ended()) {
+    form_.setWindowTitle(EndedTitle(loop_.Why()));
+    return;
+  }
+  const int seconds = static_cast<int>(loop_.LinkingForUs(SteadyNowUs()) / 1'000'000);
+  switch (loop_.Game().State()) {
     case SessionState::Connecting:
     case SessionState::Syncing:
-      form_.setWindowTitle(where_.isEmpty() ? WaitingTitle(transport_->Port())
-                                            : ConnectingTitle(where_));
-      break;
-    case SessionState::Playing:
-      form_.setWindowTitle(PlayingTitle(session_.RoundTripMs()));
+      if (me_ == Player::Guest)
+        form_.setWindowTitle(ConnectingTitle(where_, std::max(seconds, 0)));
+      else
+        form_.setWindowTitle(lastEnd_ ? WaitingAgainTitle(port_, *lastEnd_) : WaitingTitle(port_));
       break;
     default:
-      form_.setWindowTitle(EndedTitle(session_.State()));
+      form_.setWindowTitle(PlayingTitle(loop_.Game().RoundTripMs()));
       break;
   }
 }
 
 void OnlineMatch::Ended() {
-  const SessionState why = session_.State();
-  over_ = true;
-  // A desync is told to the other side over the next frames; the clock keeps going for that.
-  if (why == SessionState::Desynced)
-    noticeFrames_ = 8;
-  else
-    Shut();
+  endShown_ = true;
+  lastEnd_ = loop_.Why();
   titleTimer_.stop();
-  WriteRecord();
   ShowTitle();
-  QMessageBox::information(&form_, QStringLiteral("Kavarin"),
-                           EndMessage(why, played_, QString::fromStdString(record_), recordError_));
+  Tell(EndMessage(loop_.Why(), me_, record_, QString::fromStdString(loop_.RecordError()),
+                  QString::fromStdString(loop_.Failure())));
 }
 
-void OnlineMatch::WriteRecord() {
-  // A match that never began has nothing to keep, and an earlier record is not replaced by it.
-  if (record_.empty() || recordWritten_ || !played_) return;
-  recordWritten_ = true;
-  std::string error;
-  if (!::kavarin::WriteRecord(record_, session_.Record().Script(), error))
-    recordError_ = QString::fromStdString(error);
+void OnlineMatch::Tell(const QString& text) {
+  // Said without holding up the frame clock, which still has the last notices to send, and a
+  // host its next guest to wait for.
+  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Kavarin"), text,
+                              QMessageBox::Ok, &form_);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void OnlineMatch::PolylineDrawn(Color, std::span<const Point> points) {

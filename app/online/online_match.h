@@ -5,28 +5,31 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/input_sink.h"
 #include "app/pacing/paced_timers.h"
 #include "app/sound/cue_player.h"
-#include "online/enet_transport.h"
-#include "online/session.h"
+#include "online/online_loop.h"
 
 namespace kavarin {
 
 class TForm1;
 
-// One player's side of an online match in the game's window: the session over the network,
-// driven by a frame clock of 60 frames a second that runs also while play is stopped. The window
-// shows the session's newest frame and sends it this player's keys and Start; the title says
-// how the link stands; when the match ends, a message says why, and the record is written.
+// One player's side of online play in the game's window: the online loop, driven by a frame
+// clock of 60 frames a second that runs also while play is stopped. The window shows the
+// session's newest frame and sends it this player's keys and Start; the title says how the link
+// stands; when the match ends, a message says why.
 class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
  public:
-  // `where` names the other machine for the title while connecting; empty for a host.
-  OnlineMatch(TForm1& form, CuePlayer& cues, std::unique_ptr<EnetTransport> transport, Player me,
-              QString where, std::string record);
+  // `where` names the other machine for the title while connecting; empty for a host, which
+  // waits on `port`.
+  OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink open, Player me, QString where,
+              int port, std::string record);
   ~OnlineMatch() override;
+  // Opens the link and starts the clock; `error` says why it cannot.
+  bool Start(std::string& error);
 
   void KeyDown(int32_t code) override;
   void KeyUp(int32_t code) override;
@@ -34,17 +37,27 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
 
   // This player leaves: the other side is told at once, and the record is written.
   void Leave();
+  // The same, from an exit handler: nothing of the toolkit is touched.
+  void LeaveAtExit() {
+    leaving_ = true;
+    loop_.Leave();
+  }
 
-  const Session& Game() const { return session_; }
+  const Session& Game() const { return loop_.Game(); }
+  const OnlineLoop& Loop() const { return loop_; }
 
  private:
+  // The loop's new link is watched, its session shown, and the clock runs.
+  void Begin();
   void Frame();
-  void Service();
-  // The match is over: no more frames, no more reading, and the link closed.
-  void Shut();
+  void Heard();
+  // The loop is done with its link: nothing more is read.
+  void Stop();
   void ShowTitle();
   void Ended();
-  void WriteRecord();
+  // A new match: a host waits again, a guest connects again.
+  void Again();
+  void Tell(const QString& text);
 
   void PenColorSet(Color) override {}
   void PolylineDrawn(Color pen, std::span<const Point> points) override;
@@ -56,18 +69,18 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
 
   TForm1& form_;
   CuePlayer& cues_;
-  std::unique_ptr<EnetTransport> transport_;
-  Session session_;
+  Player me_;
+  OnlineLoop loop_;
   PacedTimers clock_;
   QTimer titleTimer_;
   std::unique_ptr<QSocketNotifier> notifier_;
   QString where_;
-  std::string record_;
-  QString recordError_;
-  bool recordWritten_ = false;
-  bool over_ = false;
-  bool played_ = false;   // the two machines got as far as playing
-  int noticeFrames_ = 0;  // frames left to tell the other side the simulations differ
+  int port_;
+  QString record_;
+  bool endShown_ = false;
+  bool leaving_ = false;
+  int generation_ = 0;
+  std::optional<MatchEnd> lastEnd_;  // how the last match ended, for a host that waits again
 };
 
 }  // namespace kavarin

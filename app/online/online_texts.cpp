@@ -8,8 +8,12 @@ QString WaitingTitle(int port) {
   return CaptionText(captions::WaitingTitle).arg(port);
 }
 
-QString ConnectingTitle(const QString& where) {
-  return CaptionText(captions::ConnectingTitle).arg(where);
+QString ConnectingTitle(const QString& where, int seconds) {
+  return CaptionText(captions::ConnectingTitle).arg(where).arg(seconds);
+}
+
+QString WaitingAgainTitle(int port, MatchEnd last) {
+  return CaptionText(captions::WaitingAgainTitle).arg(EndedTitle(last)).arg(port);
 }
 
 QString PlayingTitle(int roundTripMs) {
@@ -17,32 +21,44 @@ QString PlayingTitle(int roundTripMs) {
   return CaptionText(captions::PlayingTitle).arg(roundTripMs);
 }
 
-QString EndedTitle(SessionState why) {
+QString EndedTitle(MatchEnd why) {
   switch (why) {
-    case SessionState::PeerLeft:
+    case MatchEnd::PeerLeft:
       return CaptionText(captions::PeerLeftTitle);
-    case SessionState::PeerLost:
+    case MatchEnd::PeerLost:
       return CaptionText(captions::PeerLostTitle);
-    case SessionState::Desynced:
+    case MatchEnd::CouldNotConnect:
+      return CaptionText(captions::CouldNotConnectTitle);
+    case MatchEnd::Desynced:
       return CaptionText(captions::DesyncedTitle);
     default:
       return CaptionText(captions::EndedTitle);
   }
 }
 
-QString EndMessage(SessionState why, bool connected, const QString& record,
-                   const QString& recordError) {
+QString EndMessage(MatchEnd why, Player me, const QString& record, const QString& recordError,
+                   const QString& failure) {
+  // What to do next: a host waits for the next guest by itself, a guest asks with F2.
+  const QString next =
+      QStringLiteral("\n\n") +
+      CaptionText(me == Player::Host ? captions::HostWaitsNext : captions::GuestConnectsAgain);
   QString text;
-  if (!connected && why == SessionState::PeerLost)
-    return CaptionText(captions::NeverConnectedMessage);
+  if (why == MatchEnd::CouldNotConnect) {
+    if (me == Player::Host && !failure.isEmpty())
+      return CaptionText(captions::RewaitFailedMessage).arg(failure);
+    if (me == Player::Host) return CaptionText(captions::LostBeforeStartMessage) + next;
+    text = CaptionText(captions::NeverConnectedMessage);
+    if (!failure.isEmpty()) text += QStringLiteral("\n(%1)").arg(failure);
+    return text + next;
+  }
   switch (why) {
-    case SessionState::PeerLeft:
+    case MatchEnd::PeerLeft:
       text = CaptionText(captions::PeerLeftMessage);
       break;
-    case SessionState::PeerLost:
+    case MatchEnd::PeerLost:
       text = CaptionText(captions::PeerLostMessage);
       break;
-    case SessionState::Desynced:
+    case MatchEnd::Desynced:
       text = CaptionText(captions::DesyncedMessage);
       break;
     default:
@@ -53,7 +69,7 @@ QString EndMessage(SessionState why, bool connected, const QString& record,
     text += QStringLiteral("\n\n") + CaptionText(captions::RecordNotWritten).arg(recordError);
   else if (!record.isEmpty())
     text += QStringLiteral("\n\n") + CaptionText(captions::RecordWritten).arg(record);
-  return text;
+  return text + next;
 }
 
 }  // namespace kavarin

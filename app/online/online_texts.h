@@ -2,21 +2,24 @@
 
 #include <QString>
 
-#include "online/session.h"
+#include "online/online_loop.h"
 
 namespace kavarin {
 
 // The window title while waiting for the other player, while connected, and once the match has
 // ended: in the game's own language.
 QString WaitingTitle(int port);
-QString ConnectingTitle(const QString& where);
+// A guest looking for its host, for `seconds` so far.
+QString ConnectingTitle(const QString& where, int seconds);
 QString PlayingTitle(int roundTripMs);
-QString EndedTitle(SessionState why);
+QString EndedTitle(MatchEnd why);
+// A host waiting for the next guest after a match that ended for `last`.
+QString WaitingAgainTitle(int port, MatchEnd last);
 
-// The message that tells the player why the online match ended, and what was kept.
-// `connected`: whether the two machines ever played; a guest that never reached its host is told
-// so, not that the link broke.
-QString EndMessage(SessionState why, bool connected, const QString& record,
-                   const QString& recordError);
+// The message that tells the player why the online match ended, what was kept, and what comes
+// next. A guest that never reached its host is told so (with `failure`, the link's reason), not
+// that the link broke; a host that cannot wait again is told why.
+QString EndMessage(MatchEnd why, Player me, const QString& record, const QString& recordError,
+                   const QString& failure);
 
 }  // namespace kavarin

@@ -8,10 +8,6 @@
         <translation>Kavarin - waiting for the other player on port %1</translation>
     </message>
     <message>
-        <source>Kavarin - %1 に接続しています</source>
-        <translation>Kavarin - connecting to %1</translation>
-    </message>
-    <message>
         <source>Kavarin - 対戦相手と接続しました</source>
         <translation>Kavarin - connected to the other player</translation>
     </message>
@@ -70,6 +66,34 @@ Please attach both record files to a bug report.</translation>
     <message>
         <source>記録ファイル: %1</source>
         <translation>Record file: %1</translation>
+    </message>
+    <message>
+        <source>Kavarin - %1 に接続中 (%2 秒)</source>
+        <translation>Kavarin - connecting to %1 (%2 s)</translation>
+    </message>
+    <message>
+        <source>%1 / ポート %2 で次の対戦相手を待っています</source>
+        <translation>%1 / waiting for the next player on port %2</translation>
+    </message>
+    <message>
+        <source>Kavarin - 接続できませんでした</source>
+        <translation>Kavarin - could not connect</translation>
+    </message>
+    <message>
+        <source>対戦相手を待ち直せませんでした: %1</source>
+        <translation>Could not wait for another player: %1</translation>
+    </message>
+    <message>
+        <source>対戦が始まる前に対戦相手との接続が切れました。</source>
+        <translation>The other player's connection was lost before the match began.</translation>
+    </message>
+    <message>
+        <source>次の対戦相手を待っています。</source>
+        <translation>Waiting for the next player.</translation>
+    </message>
+    <message>
+        <source>F2 キーでもう一度接続します。</source>
+        <translation>Press F2 to connect again.</translation>
     </message>
 </context>
 <context>

@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "online/endpoint.h"
+#include "online/online_loop.h"
 #include "udp_socket.h"
 
 namespace kavarin {
@@ -143,6 +144,98 @@ TEST_P(EnetTransportOver, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(IPv4AndIPv6, EnetTransportOver, ::testing::Values(AF_INET, AF_INET6),
                          [](const auto& info) { return info.param == AF_INET6 ? "IPv6" : "IPv4"; });
+
+// A host's loop: a guest whose link connects and leaves before its session says hello leaves the
+// host waiting on its port for the next one, not ended; and the next one plays.
+TEST(OnlineLoop, AHostWaitsOnAfterAGuestThatLeftBeforeHello) {
+  std::string error;
+  uint16_t port = 0;
+  {
+    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
+    ASSERT_TRUE(probe) << error;
+    port = probe->Port();
+  }
+  SessionDisplay display;
+  const auto paced = SessionOptions{.paced = false, .seed = 1};
+  OnlineLoop host(
+      Player::Host, [port](std::string& e) { return EnetTransport::Listen(port, e, "127.0.0.1"); },
+      display, LoopOptions{.session = paced, .record = {}, .kept = {}});
+  ASSERT_TRUE(host.Open(error)) << error;
+  const auto run = [&](OnlineLoop* other, const std::function<bool()>& done) {
+    for (int i = 0; i < 4000 && !done(); ++i) {
+      host.Frame(SteadyNowUs());
+      if (other) other->Frame(SteadyNowUs());
+      host.Wait(1);
+    }
+    return done();
+  };
+  {
+    auto rude = EnetTransport::Join("127.0.0.1", port, error);
+    ASSERT_TRUE(rude) << error;
+    ASSERT_TRUE(run(nullptr, [&] {
+      rude->Service();
+      return host.Linked() && rude->State() == EnetTransport::Link::Connected;
+    }));
+    rude->Close();
+  }
+  ASSERT_TRUE(run(nullptr, [&] { return host.Generation() == 2; }));
+  EXPECT_FALSE(host.Ended());
+  EXPECT_FALSE(host.Linked());
+
+  OnlineLoop guest(
+      Player::Guest, [port](std::string& e) { return EnetTransport::Join("127.0.0.1", port, e); },
+      display, LoopOptions{.session = paced, .record = {}, .kept = {}});
+  ASSERT_TRUE(guest.Open(error)) << error;
+  EXPECT_TRUE(run(&guest, [&] { return host.Game().State() == SessionState::Playing; }));
+}
+
+// A guest's loop started before its host keeps trying, and plays once the host is there; with
+// no host at all it ends, when its time is up, as never connected rather than as lost.
+TEST(OnlineLoop, AGuestBeforeItsHostKeepsTryingThenSaysItCouldNotConnect) {
+  std::string error;
+  uint16_t port = 0;
+  {
+    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
+    ASSERT_TRUE(probe) << error;
+    port = probe->Port();
+  }
+  SessionDisplay display;
+  const auto join = [port](std::string& e) { return EnetTransport::Join("127.0.0.1", port, e); };
+  const auto options = [](int64_t connectTimeoutUs) {
+    return LoopOptions{.session = {.paced = false, .seed = 3},
+                       .connectTimeoutUs = connectTimeoutUs,
+                       .record = {},
+                       .kept = {}};
+  };
+  OnlineLoop early(Player::Guest, join, display, options(30'000'000));
+  ASSERT_TRUE(early.Open(error)) << error;
+  const int64_t start = SteadyNowUs();
+  while (SteadyNowUs() - start < 700'000) {
+    EXPECT_EQ(early.Frame(SteadyNowUs()), OnlineLoop::Report::Waiting);
+    early.Wait(5);
+  }
+  OnlineLoop host(
+      Player::Host, [port](std::string& e) { return EnetTransport::Listen(port, e, "127.0.0.1"); },
+      display, options(0));
+  ASSERT_TRUE(host.Open(error)) << error;
+  for (int i = 0; i < 4000 && !(early.Played() && host.Played()); ++i) {
+    host.Frame(SteadyNowUs());
+    early.Frame(SteadyNowUs());
+    host.Wait(1);
+  }
+  EXPECT_TRUE(early.Played() && host.Played());
+  host.Leave();
+
+  OnlineLoop alone(Player::Guest, join, display, options(300'000));
+  ASSERT_TRUE(alone.Open(error)) << error;
+  for (int i = 0; i < 2000 && !alone.Ended(); ++i) {
+    alone.Frame(SteadyNowUs());
+    alone.Wait(1);
+  }
+  ASSERT_TRUE(alone.Ended());
+  EXPECT_EQ(alone.Why(), MatchEnd::CouldNotConnect);
+  EXPECT_FALSE(alone.Played());
+}
 
 TEST(Endpoint, ReadsHostsAddressesAndPorts) {
   std::string error;

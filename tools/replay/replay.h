@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/replay/safe_file.h"
+#include "files/safe_file.h"
 #include "tools/replay/streams.h"
 
 namespace kavarin {

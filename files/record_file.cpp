@@ -1,4 +1,4 @@
-#include "tools/replay/record_file.h"
+#include "files/record_file.h"
 
 namespace kavarin {
 

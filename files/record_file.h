@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/replay/safe_file.h"
+#include "files/safe_file.h"
 
 namespace kavarin {
 

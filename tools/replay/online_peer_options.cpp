@@ -1,0 +1,67 @@
+#include "tools/replay/online_peer_options.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+#include "cli/option_table.h"
+
+namespace kavarin {
+
+namespace {
+
+std::optional<std::string> GoOnline(PeerArguments& a, bool host) {
+  if (a.online) return "give --host or --join once";
+  a.online = true;
+  a.host = host;
+  return std::nullopt;
+}
+
+constexpr OptionOf<PeerArguments> PeerOptions[] = {
+    {"--host", OptionTakes::Value, "PORT", "wait for the other player on UDP port PORT (0: any)",
+     [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (auto wrong = GoOnline(a, true)) return wrong;
+       std::string error;
+       const std::optional<uint16_t> port = ParsePort(*value, true, error);
+       if (!port) return error;
+       a.port = *port;
+       return std::nullopt;
+     }},
+    {"--join", OptionTakes::Value, "HOST[:PORT]", "play against the player waiting on HOST",
+     [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (auto wrong = GoOnline(a, false)) return wrong;
+       std::string error;
+       const std::optional<Endpoint> e = ParseEndpoint(*value, error);
+       if (!e) return error;
+       a.joinHost = e->host;
+       a.port = e->port;
+       return std::nullopt;
+     }},
+    {"--record", OptionTakes::Value, "FILE", "write the match's record to FILE when it ends",
+     [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (value->empty()) return "needs a file name";
+       a.record = std::string(*value);
+       return std::nullopt;
+     }},
+};
+
+}  // namespace
+
+bool ParsePeerArguments(int argc, char** argv, PeerArguments& a, std::ostream& err) {
+  const std::vector<std::string_view> words(argv + std::min(argc, 1), argv + argc);
+  std::optional<std::string> error = ParseOptions<PeerArguments>(
+      PeerOptions, words, a, [](PeerArguments& to, std::string_view word) {
+        if (!to.script.empty()) return false;
+        to.script = word;
+        return true;
+      });
+  if (!error && a.script.empty()) error = "no script given";
+  if (!error) return true;
+  err << "kavarin-replay: " << *error
+      << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
+         "       kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT\n"
+      << OptionLines<PeerArguments>(PeerOptions);
+  return false;
+}
+
+}  // namespace kavarin

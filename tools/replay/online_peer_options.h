@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "files/safe_file.h"
+#include "online/endpoint.h"
+
+namespace kavarin {
+
+// What a headless online peer was asked to do.
+struct PeerArguments {
+  bool online = false;  // --host or --join given
+  bool host = false;
+  uint16_t port = DefaultPort;
+  std::string joinHost;
+  std::string record;
+  std::string script;
+  std::vector<KeptFile> kept;  // what the record must never replace: the script
+};
+
+// Reads the peer's arguments (the program's name first) with the game's option table; on a bad
+// one, says what is wrong and how the peer is used on `err`, and returns false.
+bool ParsePeerArguments(int argc, char** argv, PeerArguments& a, std::ostream& err);
+
+}  // namespace kavarin
