@@ -10,6 +10,7 @@ namespace kavarin {
 struct ComputerLevel {
   int32_t delay;            // frames between a moment of the game and the computer seeing it
   int32_t planEvery;        // frames between two plans
+  int32_t familiesPerPlan;  // how many of the three first thrusts each plan looks at
   int32_t horizon;          // frames each plan is simulated ahead
   int32_t switchFrames[4];  // when a two-part plan changes its thrust; 0 ends the list
   int32_t blunderPerMille;  // plans in a thousand that take a random candidate instead of the best

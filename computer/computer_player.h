@@ -80,6 +80,7 @@ class ComputerPlayer {
   bool wantFire_ = false;
   bool wantSpace_ = false;
   int64_t lastShot_ = 0;
+  int32_t familyTurn_ = 0;  // the first thrust the next plan looks at, counting on
 
   int32_t heldMove_ = 0;  // the movement key held, or 0
   bool fireHeld_ = false;
