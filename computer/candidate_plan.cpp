@@ -104,7 +104,6 @@ int64_t LookAhead(Simulation& scratch, const MatchState& from, const TimerInterv
       held = want;
     }
     if (t == plan.fireAt) FormKeyDown(match, KeysOf[me].fire);
-    if (t == plan.spaceAt && match.Running()) FormKeyDown(match, VkSpace);
     if (!FireTimer(match)) break;
     if (auto outcome = Outcome(scratch.state, me, t)) return *outcome;
   }

@@ -10,13 +10,12 @@
 namespace kavarin {
 
 // One way the computer may play the next frames: hold one thrust, then another from `switchAt`
-// on (thrust -1 up, 0 none, +1 down), and perhaps press fire or Space at a given frame.
+// on (thrust -1 up, 0 none, +1 down), and perhaps press fire at a given frame.
 struct CandidatePlan {
   int32_t first = 0;
   int32_t then = 0;
   int32_t switchAt = 0;
-  int32_t fireAt = -1;   // the frame of the fire key, or -1 for none
-  int32_t spaceAt = -1;  // the frame of Space, or -1 for none
+  int32_t fireAt = -1;  // the frame of the fire key, or -1 for none
 
   int32_t ThrustAt(int32_t frame) const { return frame < switchAt ? first : then; }
 };

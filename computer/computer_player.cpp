@@ -120,7 +120,7 @@ void ComputerPlayer::Plan() {
   CandidatePlan carried = plan_;
   carried.switchAt =
       std::max<int32_t>(0, carried.switchAt - static_cast<int32_t>(frame_ - planFrame_));
-  carried.fireAt = carried.spaceAt = -1;
+  carried.fireAt = -1;
   candidates_.push_back({carried, 0});
   if (mine.Momentum != 0) {
     candidates_.push_back(
