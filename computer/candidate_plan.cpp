@@ -12,9 +12,8 @@ namespace kavarin {
 namespace {
 
 constexpr int32_t FieldRows = 300;
-// Frames of the supernova from Space to its blast, and its collapse's last denominator.
+// Frames of the supernova from Space to its blast.
 constexpr int32_t SupernovaLead = 184;
-constexpr int32_t CollapseEndDen = 200;
 
 void SetThrust(Match& match, Side side, int32_t thrust) {
   const PlayerKeys& keys = KeysOf[side];
