@@ -12,6 +12,14 @@
 
 namespace kavarin {
 
+// Under the sanitizers every frame costs many times as much: the tests play less there. What they
+// check of the computer's strength is left to the ordinary build.
+#ifdef KAVARIN_SANITIZED
+constexpr bool Sanitized = true;
+#else
+constexpr bool Sanitized = false;
+#endif
+
 struct DuelOptions {
   int32_t level = 2;
   Side side = Side::Right;  // the computer's ship
