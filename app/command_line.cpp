@@ -42,6 +42,15 @@ std::optional<std::string> Join(CommandLine& line, std::optional<std::string_vie
   return std::nullopt;
 }
 
+std::optional<std::string> Computer(CommandLine& line, std::optional<std::string_view> value) {
+  line.computer = 2;
+  if (!value) return std::nullopt;
+  if (value->size() != 1 || (*value)[0] < '1' || (*value)[0] > '3')
+    return "the level is 1, 2 or 3, not " + std::string(*value);
+  line.computer = (*value)[0] - '0';
+  return std::nullopt;
+}
+
 std::optional<std::string> Record(CommandLine& line, std::optional<std::string_view> value) {
   if (value->empty()) return "needs a file name";
   line.record = std::string(*value);
@@ -58,8 +67,9 @@ constexpr CommandLineOption Options[] = {
     {"--host", Takes::OptionalValue, "PORT",
      "wait for the other player on UDP port PORT (29170 unless given)", Host},
     {"--join", Takes::Value, "HOST[:PORT]", "play against the player waiting on HOST", Join},
-    {"--record", Takes::Value, "FILE", "write the online match's record to FILE when it ends",
-     Record},
+    {"--computer", Takes::OptionalValue, "LEVEL",
+     "play against the computer: 1 easy, 2 fair (default), 3 strong", Computer},
+    {"--record", Takes::Value, "FILE", "write the match's record to FILE when it ends", Record},
     {"--lang", Takes::Value, "ja|en", "the window's language (the desktop's unless given)", Lang},
     {"--help", Takes::Nothing, "", "print this help and exit",
      [](CommandLine& line, auto) { return RaiseTo(line, CommandLine::Action::Help); }},
@@ -89,9 +99,11 @@ CommandLine ParseArguments(std::span<const CommandLineOption> table,
 
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   CommandLine line = ParseArguments(KavarinOptions(), arguments);
-  if (line.action == CommandLine::Action::Play && !line.record.empty() &&
-      line.online == CommandLine::Online::No)
-    return Failed("'--record' goes with --host or --join");
+  if (line.action != CommandLine::Action::Play) return line;
+  if (line.computer != 0 && line.online != CommandLine::Online::No)
+    return Failed("'--computer' goes without --host and --join");
+  if (!line.record.empty() && line.online == CommandLine::Online::No && line.computer == 0)
+    return Failed("'--record' goes with --host, --join or --computer");
   return line;
 }
 
@@ -101,7 +113,9 @@ std::string UsageText(std::span<const CommandLineOption> table) {
       "Kavarin, a two-player duel on one keyboard. Without an option it opens the game's "
       "window.\n"
       "With --host or --join two players play one match on two machines: the host flies the\n"
-      "left ship and the guest the right one, each from the whole keyboard.\n\n";
+      "left ship and the guest the right one, each from the whole keyboard.\n"
+      "With --computer the computer flies the right ship and the player the left one, from the\n"
+      "whole keyboard and the game controllers.\n\n";
   usage += OptionLines(table);
   usage +=
       "\nThe toolkit's own options (-platform, -display, ...) are not accepted; set\n"

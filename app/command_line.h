@@ -24,7 +24,8 @@ struct CommandLine {
   Online online = Online::No;
   uint16_t port = 0;     // the host's port, or the one joined
   std::string joinHost;  // a name or an address
-  std::string record;    // where to write the match record when the online match ends
+  std::string record;    // where to write the match record when the match ends
+  int computer = 0;      // the computer's level when it flies the right ship, or 0
 
   // The window's language, when --lang chose one; else the desktop's.
   std::optional<Language> language;

@@ -132,7 +132,9 @@ void TForm1::About1Click() {
 }
 
 void TForm1::Tick() {
+  if (watcher_ != nullptr) watcher_->BeforeTick();
   Timer2Timer(match_);
+  if (watcher_ != nullptr) watcher_->AfterTick();
   field_->Flush();
 }
 

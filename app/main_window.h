@@ -47,6 +47,15 @@ class TForm1 : public QMainWindow, private Observer {
   // back to the own match).
   void SetInputSink(InputSink* sink) { sink_ = sink; }
 
+  // Told just before and just after every tick of the window's own match.
+  class TickWatcher {
+   public:
+    virtual ~TickWatcher() = default;
+    virtual void BeforeTick() = 0;
+    virtual void AfterTick() = 0;
+  };
+  void SetTickWatcher(TickWatcher* watcher) { watcher_ = watcher; }
+
   Match& Game() { return match_; }
   FieldView& View() { return *field_; }
   WindowZoom& Zoom() { return zoom_; }
@@ -81,6 +90,7 @@ class TForm1 : public QMainWindow, private Observer {
   QPointer<QDialog> form2_;
   QPointer<QDialog> form3_;
   InputSink* sink_ = nullptr;
+  TickWatcher* watcher_ = nullptr;
 };
 
 }  // namespace kavarin

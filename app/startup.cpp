@@ -11,6 +11,7 @@
 
 #include "app/captions/translation.h"
 #include "app/command_line.h"
+#include "app/computer/computer_match.h"
 #include "app/controllers/controller_poller.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/app_icon.h"
@@ -171,10 +172,21 @@ int RunKavarin(int argc, char** argv) {
     form1.SetInputSink(online.get());
   }
 
+  std::unique_ptr<ComputerMatch> computer;
+  if (options.computer != 0) {
+    computer = std::make_unique<ComputerMatch>(form1, options.computer, options.record);
+    form1.SetInputSink(computer.get());
+    form1.SetTickWatcher(computer.get());
+  }
+
   form1.show();
   const int status = QApplication::exec();
   // Leaving tells the other side at once, and writes the record.
   if (online) online->Leave();
+  if (computer && !computer->WriteRecordFile(error)) {
+    PrintLine(error);
+    return 1;
+  }
   leavingAtExit = nullptr;
   return status;
 }

@@ -15,9 +15,6 @@ constexpr int32_t ExpansionDen = 10;
 constexpr int32_t ExpansionStartNum = 2;
 constexpr int32_t LastExpansionNum = 32;
 constexpr int32_t AfterglowEnd = 100;
-// The blast spares ships within 40 pixels of the top or bottom edge.
-constexpr int32_t BlastTop = 40;
-constexpr int32_t BlastBottom = 260;
 
 // One figure's fields of the match record. Figure A turns one way and carries the blast test on
 // the right ship; B turns the other way and carries the test on the left ship.

@@ -22,6 +22,11 @@ constexpr Point StarCentre = {200, 150};
 constexpr int32_t StarCalmScale = 20;
 // Figure B's numerator while it stands at its full blast size.
 constexpr int32_t StarBlastNum = 35;
+// The blast spares ships within 40 pixels of the top or bottom edge: y <= BlastTop or
+// y >= BlastBottom.
+constexpr int32_t BlastTop = 40;
+constexpr int32_t BlastBottom = 260;
+
 using StarPolyline = std::array<Point, 9>;
 
 enum class StarFigure { A, B };

@@ -170,6 +170,17 @@ inline constexpr Caption RecordNotWritten{
 inline constexpr Caption RecordWritten{"OnlineMatch",
                                        QT_TRANSLATE_NOOP("OnlineMatch", "記録ファイル: %1")};
 
+// Playing against the computer: the window's title at each of its three levels.
+inline constexpr Caption ComputerEasyTitle{
+    "ComputerMatch",
+    QT_TRANSLATE_NOOP("ComputerMatch", "Kavarin - コンピュータと対戦 (レベル 1: やさしい)")};
+inline constexpr Caption ComputerFairTitle{
+    "ComputerMatch",
+    QT_TRANSLATE_NOOP("ComputerMatch", "Kavarin - コンピュータと対戦 (レベル 2: ふつう)")};
+inline constexpr Caption ComputerStrongTitle{
+    "ComputerMatch",
+    QT_TRANSLATE_NOOP("ComputerMatch", "Kavarin - コンピュータと対戦 (レベル 3: つよい)")};
+
 // Every caption above by name, for tools and tests that go through them all; How to play's
 // labels are in HowToPlayLabels.
 inline constexpr Caption Named[] = {
@@ -207,6 +218,9 @@ inline constexpr Caption Named[] = {
     GuestConnectsAgain,
     RecordNotWritten,
     RecordWritten,
+    ComputerEasyTitle,
+    ComputerFairTitle,
+    ComputerStrongTitle,
 };
 
 }  // namespace kavarin::captions

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>ComputerMatch</name>
+    <message>
+        <source>Kavarin - コンピュータと対戦 (レベル 1: やさしい)</source>
+        <translation>Kavarin - against the computer (level 1: easy)</translation>
+    </message>
+    <message>
+        <source>Kavarin - コンピュータと対戦 (レベル 2: ふつう)</source>
+        <translation>Kavarin - against the computer (level 2: fair)</translation>
+    </message>
+    <message>
+        <source>Kavarin - コンピュータと対戦 (レベル 3: つよい)</source>
+        <translation>Kavarin - against the computer (level 3: strong)</translation>
+    </message>
+</context>
+<context>
     <name>OnlineMatch</name>
     <message>
         <source>Kavarin - ポート %1 で対戦相手を待っています</source>
@@ -85,7 +100,7 @@ Please attach both record files to a bug report.</translation>
     </message>
     <message>
         <source>対戦が始まる前に対戦相手との接続が切れました。</source>
-        <translation>The other player's connection was lost before the match began.</translation>
+        <translation>The other player&apos;s connection was lost before the match began.</translation>
     </message>
     <message>
         <source>次の対戦相手を待っています。</source>

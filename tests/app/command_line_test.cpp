@@ -48,6 +48,30 @@ TEST(CommandLine, OnlineOptionsTakeAPlaceAndARecord) {
   }
 }
 
+// --computer takes an optional level, 2 unless given, goes with --record and not with online play.
+TEST(CommandLine, ComputerTakesALevelAndARecord) {
+  EXPECT_EQ(Parse({}).computer, 0);
+  EXPECT_EQ(Parse({"--computer"}).computer, 2);
+  EXPECT_EQ(Parse({"--computer", "3"}).computer, 3);
+  EXPECT_EQ(Parse({"--computer=1"}).computer, 1);
+  const CommandLine recorded = Parse({"--computer", "--record", "m.txt"});
+  EXPECT_EQ(recorded.action, Action::Play);
+  EXPECT_EQ(recorded.computer, 2);
+  EXPECT_EQ(recorded.record, "m.txt");
+  for (const std::vector<std::string_view>& words :
+       std::vector<std::vector<std::string_view>>{{"--computer", "4"},
+                                                  {"--computer", "0"},
+                                                  {"--computer=x"},
+                                                  {"--computer", "12"},
+                                                  {"--computer", "--host"},
+                                                  {"--join", "h", "--computer", "1"}}) {
+    const CommandLine bad = Parse(words);
+    EXPECT_EQ(bad.action, Action::Error) << words.back();
+    EXPECT_EQ(bad.error.find('\n'), std::string::npos);
+  }
+  EXPECT_NE(UsageText(KavarinOptions()).find("--computer [LEVEL]"), std::string::npos);
+}
+
 TEST(CommandLine, HelpAndVersionWinAndStrangeWordsAreRefused) {
   EXPECT_EQ(Parse({}).action, Action::Play);
   EXPECT_EQ(Parse({"--help"}).action, Action::Help);

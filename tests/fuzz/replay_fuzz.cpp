@@ -8,7 +8,8 @@
 // - Every input gets a budget of TickBudget ticks, so one input cannot run for minutes. A traced
 //   `tick N` (which prints every drawing call) is lowered to what the budget has left; an
 //   untraced one is charged UntracedTickCost at most, since the tool shortens long untraced runs
-//   itself, and `field -` FieldOutputCost. Once the budget is spent the script is cut off before
+//   itself, and `field -` FieldOutputCost. While a computer plays a ship every tick is charged,
+//   ComputerTickCost for each such ship. Once the budget is spent the script is cut off before
 //   the line that would exceed it.
 // Everything else, huge numbers, NUL bytes and long lines included, reaches the tool as it is.
 #include "tests/fuzz/replay_fuzz.h"
@@ -77,6 +78,7 @@ std::string Tame(std::string_view script) {
   std::string tamed;
   tamed.reserve(script.size() + 64);
   bool traced = false;
+  bool computerOn[2] = {false, false};  // right, left
   int64_t budget = TickBudget;
   size_t pos = 0;
   while (pos < script.size()) {
@@ -90,14 +92,22 @@ std::string Tame(std::string_view script) {
     std::vector<std::string_view> words =
         SplitWords(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
     std::string replaced;
-    if (words.size() == 2 && words[0] == "trace") {
+    if (words.size() == 3 && words[0] == "computer" &&
+        (words[1] == "right" || words[1] == "left")) {
+      // Any level word but off may be accepted; charging it as a computer errs on the safe side.
+      computerOn[words[1] == "left"] = words[2] != "off";
+    } else if (words.size() == 2 && words[0] == "trace") {
       if (words[1] == "on") traced = true;
       if (words[1] == "off") traced = false;
     } else if (!words.empty() && words[0] == "tick" && words.size() <= 2) {
       const int64_t count = words.size() == 1 ? 1 : AcceptedCount(words[1]);
       if (count > 0) {
-        const int64_t cost = traced ? count : std::min(count, UntracedTickCost);
-        if (traced && budget > 0 && cost > budget) {
+        const int64_t computers = int64_t{computerOn[0]} + int64_t{computerOn[1]};
+        const int64_t cost = computers > 0
+                                 ? std::min(count, TickBudget + 1) * computers * ComputerTickCost
+                             : traced ? count
+                                      : std::min(count, UntracedTickCost);
+        if (traced && computers == 0 && budget > 0 && cost > budget) {
           replaced = "tick " + std::to_string(budget);
           budget = 0;
         } else if (cost > budget) {

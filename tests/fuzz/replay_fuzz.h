@@ -12,6 +12,9 @@ constexpr int64_t TickBudget = 20000;
 // What an untraced `tick N` is charged at most: the tool runs at most a few of the game's
 // 600-tick cycles before it shortens the rest.
 constexpr int64_t UntracedTickCost = 2000;
+// What a tick is charged for each ship a computer plays: it plays ahead many ticks of its own,
+// and the tool shortens nothing while one plays.
+constexpr int64_t ComputerTickCost = 20;
 // What `field -` is charged: its picture is about as long as the trace of this many ticks.
 constexpr int64_t FieldOutputCost = 400;
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/replay/arena_command.h"
 #include "tools/replay/online_peer.h"
 #include "tools/replay/replay.h"
 
@@ -33,11 +34,14 @@ int main(int argc, char** argv) {
   HoldStandardDescriptors();
   // A reader that has gone shows as a failed write, reported like any other.
   std::signal(SIGPIPE, SIG_IGN);
+  if (kavarin::IsArenaCommand(argc, argv))
+    return kavarin::RunArena(argc, argv, std::cout, std::cerr);
   if (kavarin::IsOnlinePeerCommand(argc, argv))
     return kavarin::RunOnlinePeer(argc, argv, std::cout, std::cerr);
   if (argc > 2) {
     std::cerr << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n"
-                 "       kavarin-replay --host PORT | --join HOST[:PORT] [--record FILE] SCRIPT\n";
+                 "       kavarin-replay --host PORT | --join HOST[:PORT] [--record FILE] SCRIPT\n"
+                 "       kavarin-replay --arena LEFT RIGHT [--matches N] [--seed S]\n";
     return kavarin::ReplayError;
   }
   const std::string_view path = argc == 2 ? argv[1] : "-";

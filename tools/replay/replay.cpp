@@ -2,11 +2,14 @@
 
 #include <charconv>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "computer/computer_player.h"
+#include "computer/seeded_random.h"
 #include "match/keys.h"
 #include "match/match.h"
 #include "match/resets.h"
@@ -35,6 +38,7 @@ class Output {
     if (!failure_ && !buffer_.empty()) failure_ = out_.Write(buffer_);
     buffer_.clear();
   }
+  bool Held() const { return !buffer_.empty(); }
   // Why output was lost, once it was.
   const std::optional<std::string>& Failure() const { return failure_; }
 
@@ -164,6 +168,9 @@ class Replay {
     } else if (command == "field") {
       ExpectWords(words, 2, 2, "path");
       WriteField(words[1]);
+    } else if (command == "computer") {
+      ExpectWords(words, 3, 3, "left or right, and a level or off");
+      SetComputer(words[1], words[2]);
     } else {
       throw LineError{"unknown command " + Shown(command)};
     }
@@ -175,6 +182,10 @@ class Replay {
     return out_.Failure();
   }
   const std::optional<std::string>& OutputFailure() const { return out_.Failure(); }
+  // A program reading the output through a pipe gets each command's lines when it is done.
+  void FlushPrinted() {
+    if (out_.Held()) out_.Flush();
+  }
 
  private:
   // Runs `firings` timer firings. Once play stops no further firing does anything. Untraced,
@@ -182,6 +193,7 @@ class Replay {
   // the state repeats after a full cycle it cycles for ever; and a cycle of drawing calls repeated
   // over the picture it already painted paints the same picture again.
   void Fire(int64_t firings) {
+    if (computers_[0] || computers_[1]) return FireWithComputers(firings);
     MatchState cycleStart{};
     int64_t sinceCycleStart = -1;  // no cycle start recorded yet
     for (int64_t left = firings; left > 0 && match_.Running() && !out_.Failure(); --left) {
@@ -199,6 +211,44 @@ class Replay {
       ++sinceCycleStart;
     }
   }
+
+  // With a computer playing, every firing is played: the computer remembers what it saw, so the
+  // state alone no longer decides what comes next. Before each tick the computers see the game
+  // and press their keys, the right one's first; once a tick has stopped play they let go.
+  void FireWithComputers(int64_t firings) {
+    for (int64_t left = firings; left > 0 && !out_.Failure(); --left) {
+      ComputerKeys();
+      if (!FireTimer(match_)) break;
+      if (!match_.Running()) ComputerKeys();
+    }
+  }
+
+  void ComputerKeys() {
+    std::vector<KeyEvent> events;
+    for (auto& computer : computers_) {
+      if (!computer) continue;
+      const auto pressed = computer->Frame(sim_);
+      events.insert(events.end(), pressed.begin(), pressed.end());
+    }
+    ApplyKeys(match_, events);
+  }
+
+  // `computer left|right LEVEL` or `computer left|right off`: from the next tick on.
+  void SetComputer(std::string_view sideWord, std::string_view level) {
+    if (sideWord != "right" && sideWord != "left")
+      throw LineError{"computer takes left or right, not " + Shown(sideWord)};
+    const Side side = sideWord == "right" ? Side::Right : Side::Left;
+    auto& computer = computers_[static_cast<int>(side)];
+    if (level == "off") {
+      computer.reset();
+      return;
+    }
+    const auto n = static_cast<int32_t>(
+        ParseNumber(level, "computer level", LowestComputerLevel, HighestComputerLevel));
+    computer = std::make_unique<ComputerPlayer>(
+        side, n, MixSeed(ComputerSeed, n, static_cast<uint64_t>(side)));
+  }
+  static constexpr uint64_t ComputerSeed = 1;
 
   // A multiple of every cycle untouched play can fall into: the star's 24 ticks, a ship wrapping
   // the 300 rows, and momentum cycling 48, 49, 50 at top speed.
@@ -234,12 +284,14 @@ class Replay {
   TraceObserver trace_;
   Simulation sim_;
   Match match_;
+  std::unique_ptr<ComputerPlayer> computers_[2];  // by Side: right, left
 };
 
 // How many words a command takes, its name included.
 size_t WordsTaken(std::string_view name) {
   for (std::string_view command : {"down", "up", "tick", "trace", "field"})
     if (name == command) return 2;
+  if (name == "computer") return 3;
   return 1;
 }
 
@@ -275,6 +327,7 @@ int RunReplay(ScriptSource& script, OutputSink& out, std::ostream& err,
         err << "kavarin-replay: line " << reader.Number() << ": " << e.what << "\n";
         return ReplayError;
       }
+      replay.FlushPrinted();
       if (const auto& lost = replay.OutputFailure()) return outputLost(*lost);
     }
   } catch (const ReadFailure& e) {
