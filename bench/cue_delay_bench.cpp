@@ -78,12 +78,21 @@ class MonitorRecorder {
     return samples_.size();
   }
   // When the first sample of `sound` reached the monitor, looking from sample `from` on: where a
-  // loud stretch 20 ms into the sound shows up in the recording, less the samples before it. The
-  // stretch is taken from inside the sound because a sink that starts a new stream mid-block
-  // rewinds and plays it at once, and the monitor never sees the samples it played then.
+  // loud stretch 20 ms into the sound shows up in the recording, less the samples before it (or
+  // one further in, should that one be missing). The stretch is taken from inside the sound
+  // because a sink that starts a new stream mid-block rewinds and plays it at once, and the
+  // monitor never sees the samples it played then.
   std::optional<Clock::time_point> Find(const std::vector<int16_t>& sound, size_t from) {
+    for (const size_t into : {Rate / 50, Rate / 20, Rate / 8}) {
+      if (const auto found = FindFrom(sound, into, from)) return found;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::optional<Clock::time_point> FindFrom(const std::vector<int16_t>& sound, size_t k0,
+                                            size_t from) {
     constexpr size_t Stretch = 64;
-    size_t k0 = Rate / 50;
     while (k0 < sound.size() && std::abs(sound[k0]) <= Heard) ++k0;
     if (k0 + Stretch > sound.size()) return std::nullopt;
     std::lock_guard lock(mutex_);
@@ -102,7 +111,6 @@ class MonitorRecorder {
     return std::nullopt;
   }
 
- private:
   void Run() {
     std::vector<int16_t> block(ReadSamples);
     while (!stop_) {

@@ -11,7 +11,7 @@
 # frozen (SIGSTOP). CPU is the time on a core of all the process's threads (/proc schedstat),
 # in windows of WINDOW_SECONDS (10), WINDOWS (5) of them per game and state, alternating;
 # medians are shown. Wake-ups are the voluntary context switches of all threads.
-#   bench/sound_cost.sh [BUILD_DIR]   (a Release build gives the figures for the README)
+#   bench/sound_cost.sh [BUILD_DIR]   (CUE_ONLY=1 measures the cue delay alone)
 set -uo pipefail
 
 build=${1:-build}
@@ -144,6 +144,7 @@ report() {  # state, target in % of a core
 }
 
 echo "Game $game; PulseAudio $(pulseaudio --version | awk '{ print $2 }') with a null sink; Xvfb 1024x768"
+if [ "${CUE_ONLY:-0}" != 1 ]; then
 run_state stopped
 report stopped 0.05
 start_play pulse
@@ -157,6 +158,7 @@ xdotool windowactivate --sync "$id" key --window "$id" s 2>/dev/null
 await sh -c "pactl list short sink-inputs | grep -q ." || fail "the game's cue never reached the server"
 echo "a cue from the game reached the server; its stream is gone again after the cue"
 await sh -c "! pactl list short sink-inputs | grep -q ." || fail "the game's stream stayed after its cue"
+fi
 
 # The cue delay, with another client keeping the sink busy one step above silence, on a sink of
 # its own that is never suspended (a monitor here records nothing once its sink has been).
@@ -170,7 +172,7 @@ if [ -x "$cue_bench" ]; then
   pacat -p -d cues --raw --format=s16le --channels=1 --rate=44100 --latency-msec=10 \
     "$scratch/floor.raw" &
   pids+=($!)
-  sleep 0.5
+  sleep 3  # a new null sink renders its first 2 s in one go before it follows the floor's latency
   SDL_AUDIODRIVER=pulseaudio timeout 120 "$cue_bench" cues.monitor 10
 else
   echo "no $cue_bench: the cue delay is not measured"
