@@ -7,10 +7,10 @@
 # Everything runs on a server and an X display of its own, made here and removed on exit: a
 # PulseAudio with a null sink, its native socket and runtime folder in a scratch folder, loading
 # module-suspend-on-idle as desktops do; an Xvfb of 1024 x 768 (where the window opens at x1)
-# with openbox. The two games run at once and take turns: while one is measured, the other is
-# frozen (SIGSTOP). CPU is the time on a core of all the process's threads (/proc schedstat),
-# in windows of WINDOW_SECONDS (10), WINDOWS (5) of them per game and state, alternating;
-# medians are shown. Wake-ups are the voluntary context switches of all threads.
+# with openbox. Each window of WINDOW_SECONDS (10) has one game of its own, started for it and
+# ended after, the two kinds taking turns, WINDOWS (5) of each per state; medians are shown. CPU
+# is the time on a core of all the process's threads (/proc schedstat), wake-ups their voluntary
+# context switches.
 #   bench/sound_cost.sh [BUILD_DIR]   (CUE_ONLY=1 measures the cue delay alone)
 set -uo pipefail
 
@@ -26,9 +26,10 @@ done
 
 scratch=$(mktemp -d)
 pids=()
+current_game=
 stop_all() {
+  [ -n "$current_game" ] && kill "$current_game" 2>/dev/null
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill -CONT "${pids[i]}" 2>/dev/null
     kill "${pids[i]}" 2>/dev/null
   done
   wait 2>/dev/null
@@ -63,10 +64,11 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>/de
 pids+=($!)
 await test -s "$scratch/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -1 "$scratch/display")
-openbox >/dev/null 2>&1 &
+openbox >"$scratch/openbox.log" 2>&1 &
 pids+=($!)
 await sh -c "xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
-  fail "openbox did not start"
+  await sh -c "xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
+  fail "openbox did not start: $(tail -3 "$scratch/openbox.log")"
 
 # Nanoseconds on a core of all threads of process $1, and their voluntary context switches.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%d\n", n }'; }
@@ -78,49 +80,47 @@ switches() {
 start_game() {  # driver -> pid
   env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER="$1" "$game" >/dev/null 2>&1 &
   local pid=$!
-  pids+=($pid)
-  await sh -c "xdotool search --onlyvisible --pid $pid | grep -q ." || fail "no window for the $1 game"
+  await sh -c "xdotool search --onlyvisible --pid $pid | grep -q ." ||
+    { kill "$pid"; fail "no window for the $1 game"; }
   echo "$pid"
 }
-declare -A game_pid
-game_pid[pulse]=$(start_game pulseaudio)
-game_pid[dummy]=$(start_game dummy)
-sleep 2
 
-# One window of game $1: its CPU, the server's, both in % of a core, and the game's wake-ups/s.
-measure() {
-  local pid=${game_pid[$1]} other=${game_pid[$2]}
-  kill -STOP "$other"
+# Starts play in game $1 with Space, and checks that it ticks.
+start_play() {
+  local pid=$1 id w0 w1
+  id=$(xdotool search --onlyvisible --pid "$pid" | head -1)
+  xdotool windowactivate --sync "$id" key --window "$id" space 2>/dev/null
   sleep 0.5
-  local g0 s0 w0 g1 s1 w1 t0 t1
+  w0=$(switches "$pid"); sleep 1; w1=$(switches "$pid")
+  [ $((w1 - w0)) -ge 50 ] || fail "play did not start in game $pid"
+}
+
+# One window: a game with sound driver $1, stopped or playing ($2), started afresh and ended
+# after; its CPU and the server's in % of a core, and the game's wake-ups a second.
+measure() {
+  local pid g0 s0 w0 g1 s1 w1 t0 t1
+  pid=$(start_game "$1") || return 1
+  current_game=$pid
+  if [ "$2" = playing ]; then start_play "$pid"; else sleep 1.5; fi
   t0=$(date +%s%N); g0=$(cpu_ns "$pid"); s0=$(cpu_ns "$server"); w0=$(switches "$pid")
   sleep "$window_seconds"
   t1=$(date +%s%N); g1=$(cpu_ns "$pid"); s1=$(cpu_ns "$server"); w1=$(switches "$pid")
-  kill -CONT "$other"
+  kill "$pid"
+  wait "$pid" 2>/dev/null
+  current_game=
   awk -v g=$((g1 - g0)) -v s=$((s1 - s0)) -v w=$((w1 - w0)) -v t=$((t1 - t0)) \
     'BEGIN { printf "%.4f %.4f %.2f\n", 100 * g / t, 100 * s / t, w * 1e9 / t }'
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Starts play in game $1 with Space, and checks that it ticks.
-start_play() {
-  local pid=${game_pid[$1]} id
-  id=$(xdotool search --onlyvisible --pid "$pid" | head -1)
-  xdotool windowactivate --sync "$id" key --window "$id" space 2>/dev/null
-  sleep 1
-  local w0 w1
-  w0=$(switches "$pid"); sleep 1; w1=$(switches "$pid")
-  [ $((w1 - w0)) -ge 50 ] || fail "play did not start in the $1 game"
-}
-
 declare -A result
-run_state() {  # state name
+run_state() {  # state name, stopped or playing
   local state=$1 w
   : >"$scratch/$state.pulse"; : >"$scratch/$state.dummy"
   for ((w = 0; w < windows; w++)); do
-    measure pulse dummy >>"$scratch/$state.pulse"
-    measure dummy pulse >>"$scratch/$state.dummy"
+    measure pulseaudio "$2" >>"$scratch/$state.pulse" || exit 1
+    measure dummy "$2" >>"$scratch/$state.dummy" || exit 1
   done
   local cfg col
   for cfg in pulse dummy; do
@@ -145,19 +145,20 @@ report() {  # state, target in % of a core
 
 echo "Game $game; PulseAudio $(pulseaudio --version | awk '{ print $2 }') with a null sink; Xvfb 1024x768"
 if [ "${CUE_ONLY:-0}" != 1 ]; then
-run_state stopped
+run_state stopped stopped
 report stopped 0.05
-start_play pulse
-start_play dummy
-run_state "playing at x1"
+run_state "playing at x1" playing
 report "playing at x1" 0.15
 
 # A cue reaches the server: the left player fires in the game with its sound on.
-id=$(xdotool search --onlyvisible --pid "${game_pid[pulse]}" | head -1)
+pid=$(start_game pulseaudio) || exit 1
+pids+=($pid)
+start_play "$pid"
+id=$(xdotool search --onlyvisible --pid "$pid" | head -1)
 xdotool windowactivate --sync "$id" key --window "$id" s 2>/dev/null
 await sh -c "pactl list short sink-inputs | grep -q ." || fail "the game's cue never reached the server"
-echo "a cue from the game reached the server; its stream is gone again after the cue"
 await sh -c "! pactl list short sink-inputs | grep -q ." || fail "the game's stream stayed after its cue"
+echo "a cue from the game reached the server; its stream was gone again after the cue"
 fi
 
 # The cue delay, with another client keeping the sink busy one step above silence, on a sink of
