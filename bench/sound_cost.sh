@@ -87,12 +87,16 @@ start_game() {  # driver -> pid
 
 # Starts play in game $1 with Space, and checks that it ticks.
 start_play() {
-  local pid=$1 id w0 w1
+  local pid=$1 id w0 w1 try
   id=$(xdotool search --onlyvisible --pid "$pid" | head -1)
-  xdotool windowactivate --sync "$id" key --window "$id" space 2>/dev/null
-  sleep 0.5
-  w0=$(switches "$pid"); sleep 1; w1=$(switches "$pid")
-  [ $((w1 - w0)) -ge 50 ] || fail "play did not start in game $pid"
+  # A window just mapped may not take the key yet: try again while it does not tick.
+  for try in 1 2 3; do
+    xdotool windowactivate --sync "$id" key --window "$id" space 2>/dev/null
+    sleep 0.5
+    w0=$(switches "$pid"); sleep 1; w1=$(switches "$pid")
+    [ $((w1 - w0)) -ge 50 ] && return 0
+  done
+  fail "play did not start in game $pid"
 }
 
 # One window: a game with sound driver $1, stopped or playing ($2), started afresh and ended
