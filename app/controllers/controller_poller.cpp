@@ -76,7 +76,11 @@ struct ControllerPoller::Seated {
   std::unique_ptr<QSocketNotifier> news;
 
   ~Seated() {
-    news.reset();
+    // A controller pulled out may be let go from inside its own notifier's signal.
+    if (news) {
+      news->setEnabled(false);
+      news.release()->deleteLater();
+    }
     if (node >= 0) close(node);
     SDL_GameControllerClose(controller);
   }
