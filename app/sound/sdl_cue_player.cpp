@@ -19,9 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// 512 samples at 44.1 kHz is 12 ms: a cue cutting off another is heard within a tick, and a cue
-// after silence reaches the speaker well within two ticks of its cause.
-constexpr int BufferSamples = 512;
+// 256 samples at 44.1 kHz is 5.8 ms: a cue cutting off another is heard within a tick, and so is
+// one that must wait while the device closes (SDL lets two buffers drain in closing).
+constexpr int BufferSamples = 256;
 constexpr size_t TailSamples =
     static_cast<size_t>(SdlCuePlayer::Frequency) * SdlCuePlayer::Tail.count() / 1000;
 
