@@ -171,13 +171,16 @@ if [ -x "$cue_bench" ]; then
   pactl unload-module module-suspend-on-idle
   pactl load-module module-null-sink sink_name=cues >/dev/null
   pactl set-default-sink cues
+  # 1000 samples of 1, doubled 11 times: 46 s of the floor.
   printf '\001\000%.0s' $(seq 1000) >"$scratch/floor.raw"
-  for _ in $(seq 8); do cat "$scratch/floor.raw" "$scratch/floor.raw" >"$scratch/floor2.raw"; mv "$scratch/floor2.raw" "$scratch/floor.raw"; done
-  for _ in $(seq 3); do cat "$scratch/floor.raw" "$scratch/floor.raw" >"$scratch/floor2.raw"; mv "$scratch/floor2.raw" "$scratch/floor.raw"; done
+  for _ in $(seq 11); do
+    cat "$scratch/floor.raw" "$scratch/floor.raw" >"$scratch/floor2.raw"
+    mv "$scratch/floor2.raw" "$scratch/floor.raw"
+  done
   pacat -p -d cues --raw --format=s16le --channels=1 --rate=44100 --latency-msec=10 \
     "$scratch/floor.raw" &
   pids+=($!)
-  sleep 3  # a new null sink renders its first 2 s in one go before it follows the floor's latency
+  sleep 3  # with less, the new sink's monitor often brought nothing before the first cue
   SDL_AUDIODRIVER=pulseaudio timeout 120 "$cue_bench" cues.monitor 10
 else
   echo "no $cue_bench: the cue delay is not measured"
