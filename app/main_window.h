@@ -61,6 +61,7 @@ class TForm1 : public QMainWindow, private Observer {
   WindowZoom& Zoom() { return zoom_; }
   const TimerIntervals& Timers() const { return sim_.timers; }
   const PacedTimers& Pacer() const { return timers_; }
+  PacedTimers& Pacer() { return timers_; }
 
  protected:
   // Key preview: the window's key handlers see every key pressed while it is active, before

@@ -149,6 +149,12 @@ int RunKavarin(int argc, char** argv) {
   TForm3 form3(&form1);
   form1.SetDialogs(&form2, &form3);
   ControllerPoller pads([&form1](bool down, int32_t code) { form1.ControllerKey(down, code); });
+  // Controllers SDL must poll are polled often only while play runs; online, the frame clock
+  // runs all along.
+  bool framesRun = false;
+  pads.SetPlayRunning(false);
+  form1.Pacer().WhenRunningChanges(
+      [&pads, &framesRun](bool running) { pads.SetPlayRunning(running || framesRun); });
 
   std::unique_ptr<OnlineMatch> online;
   if (options.online != CommandLine::Online::No) {
@@ -170,6 +176,8 @@ int RunKavarin(int argc, char** argv) {
     leavingAtExit = online.get();
     std::atexit(LeaveAtExit);
     form1.SetInputSink(online.get());
+    framesRun = true;
+    pads.SetPlayRunning(true);
   }
 
   std::unique_ptr<ComputerMatch> computer;

@@ -9,7 +9,8 @@
 //   - wake-ups of the main thread while play is stopped, before the first Start and after the
 //     round has ended;
 //   - the game-controller poller while play is stopped: wake-ups and CPU with one of SDL's
-//     virtual controllers connected, and wake-ups after it is pulled out (its device folder is
+//     virtual controllers connected (which SDL must be asked about, having no device node to
+//     watch), and wake-ups after it is pulled out (its device folder is
 //     a scratch folder, watched as /dev/input is in the game);
 //   - resident memory.
 // Run from a Release build on an otherwise idle machine: build-release/bench/kavarin-bench-play
@@ -249,6 +250,9 @@ int Run(int argc, char** argv) {
   std::filesystem::create_directories(devices);
   ControllerPoller pads([&form](bool down, int32_t code) { form.ControllerKey(down, code); },
                         QString::fromStdString(devices.string()));
+  // As the game does: controllers SDL must poll are polled often only while play runs.
+  pads.SetPlayRunning(false);
+  form.Pacer().WhenRunningChanges([&pads](bool running) { pads.SetPlayRunning(running); });
   form.show();
   if (options->zoom != 0 && !form.Zoom().SetZoom(options->zoom)) {
     std::fprintf(stderr, "kavarin-bench-play: x%d does not fit on this screen (x%d to x%d do)\n",
@@ -314,6 +318,8 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "kavarin-bench-play: the virtual controller got no seat\n");
     return 1;
   }
+  // The poller asks SDL ten times a second for 4 s after the device folder changes.
+  SpinUntil(4.5, [] { return false; });
   const double padCpuStart = CpuSeconds();
   const long padWakeups = MainThreadWakeups(StoppedSeconds);
   const double padCpu = (CpuSeconds() - padCpuStart) / StoppedSeconds * 100.0;
@@ -369,8 +375,9 @@ int Run(int argc, char** argv) {
       idleWakeups == 0 && stoppedWakeups == 0 ? "met" : "MISSED");
   std::printf(
       "  with a game controller, play stopped: %.1f wake-ups/s and %.2f %% of a core while it "
-      "is connected; %.2f wake-ups/s after it is pulled out  (target 0: %s)\n",
+      "is connected (target <= 1: %s); %.2f wake-ups/s after it is pulled out  (target 0: %s)\n",
       static_cast<double>(padWakeups) / StoppedSeconds, padCpu,
+      padWakeups <= StoppedSeconds ? "met" : "MISSED",
       static_cast<double>(pulledWakeups) / StoppedSeconds, pulledWakeups == 0 ? "met" : "MISSED");
   std::printf("  resident memory:           %8.1f MB now, %.1f MB peak  (target <= 60: %s)\n",
               static_cast<double>(rssKb) / 1024, static_cast<double>(peakKb) / 1024,

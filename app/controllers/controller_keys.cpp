@@ -135,4 +135,13 @@ void ControllerKeys::RunDue(Time now) {
   }
 }
 
+std::optional<ControllerKeys::Time> ControllerKeys::NextRepeat() const {
+  if (repeat_.interval <= Time::zero()) return std::nullopt;
+  std::optional<Time> next;
+  for (const Seat& seat : seats_) {
+    if (seat.faces != 0 && (!next || seat.nextFire < *next)) next = seat.nextFire;
+  }
+  return next;
+}
+
 }  // namespace kavarin

@@ -58,6 +58,8 @@ class ControllerKeys {
   // Sends the fire repeats that are due at `now`: at most one per seat, so a late call never
   // fires a burst.
   void RunDue(Time now);
+  // When the next fire repeat falls due, or nothing while no fire button is held.
+  std::optional<Time> NextRepeat() const;
 
  private:
   struct Seat {

@@ -42,8 +42,16 @@ void PacedTimers::Wake() {
   schedule_.RunDue(Now(), tick_);
 }
 
+void PacedTimers::WhenRunningChanges(std::function<void(bool)> changed) {
+  runningChanged_ = std::move(changed);
+}
+
 void PacedTimers::Rearm() {
   const auto due = schedule_.NextDue();
+  if (due.has_value() != running_) {
+    running_ = due.has_value();
+    if (runningChanged_) runningChanged_(running_);
+  }
   if (!due) {
     wake_.stop();  // stopped play wakes nothing
     return;

@@ -22,14 +22,19 @@ class PacedTimers : public QObject {
   // Whether a wake-up is armed: only while play runs.
   bool Armed() const { return wake_.isActive(); }
 
+  // Calls `changed` whenever play starts or stops running, once the tick that did it is over.
+  void WhenRunningChanges(std::function<void(bool running)> changed);
+
  private:
   void Wake();
   void Rearm();
 
   std::function<void()> tick_;
   TickSchedule schedule_;
+  std::function<void(bool)> runningChanged_;
   QTimer wake_;
   bool waking_ = false;
+  bool running_ = false;
 };
 
 }  // namespace kavarin

@@ -153,5 +153,35 @@ TEST(ControllerKeys, HeldFireRepeatsAsAHeldKeyDoes) {
   EXPECT_EQ(log.sent, (Events{fire, fire, fire, fire, fire, {false, VkS}, fire}));
 }
 
+// The poller sleeps until the next repeat is due: woken exactly then, and never before, the two
+// seats' repeats come on time, one each wake-up; with nothing held nothing is due.
+TEST(ControllerKeys, NextRepeatIsWhenTheNextRepeatFires) {
+  Log log;
+  ControllerKeys keys(log.Sink(), {milliseconds(660), milliseconds(40)});
+  keys.Connect(7);
+  keys.Connect(8);
+  EXPECT_EQ(keys.NextRepeat(), std::nullopt);
+  keys.Button(7, PadButton::FaceSouth, true, At(100));
+  keys.Button(8, PadButton::FaceEast, true, At(130));
+  log.sent.clear();
+  for (int n = 0; n < 20; ++n) {
+    const auto due = keys.NextRepeat();
+    ASSERT_TRUE(due.has_value());
+    // Left at 760, 800, ... ms and right at 790, 830, ... ms, in turn.
+    EXPECT_EQ(*due, At((n % 2 == 0 ? 760 : 790) + 40 * (n / 2))) << n;
+    keys.RunDue(*due - std::chrono::nanoseconds(1));
+    EXPECT_TRUE(log.sent.empty()) << n;
+    keys.RunDue(*due);
+    EXPECT_EQ(std::exchange(log.sent, {}).size(), 1u) << n;
+  }
+  keys.Button(7, PadButton::FaceSouth, false, At(1200));
+  EXPECT_EQ(keys.NextRepeat(), At(1190));  // the right seat's, still held
+  keys.Button(8, PadButton::FaceEast, false, At(1200));
+  EXPECT_EQ(keys.NextRepeat(), std::nullopt);
+  keys.SetRepeat({milliseconds(500), milliseconds(0)});
+  keys.Button(7, PadButton::FaceNorth, true, At(2000));
+  EXPECT_EQ(keys.NextRepeat(), std::nullopt);  // no repeat: fired once, nothing more due
+}
+
 }  // namespace
 }  // namespace kavarin

@@ -1,15 +1,15 @@
 #include "app/sound/sdl_cue_player.h"
 
-#include <SDL_mixer.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace kavarin {
 namespace {
@@ -60,28 +60,58 @@ std::string Printed(Run run) {
   return ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
 }
 
+// Waits up to `ms` for `done` to hold.
+template <typename Done>
+bool Await(int ms, Done done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return done();
+}
+
 TEST(SdlCuePlayer, NewestCueCutsOffThePlayingOne) {
   SdlCuePlayer player({Generated});
   ASSERT_TRUE(player.AudioOpen());
   for (auto name : {CueHassha, CueShuku, CueChou, CueHakai}) {
-    EXPECT_NE(player.Chunk(name), nullptr) << name;
+    EXPECT_NE(player.Sound(name), nullptr) << name;
   }
-  EXPECT_EQ(Mix_AllocateChannels(-1), 1);
 
   // The second-long collapse is still playing when the call returns: it did not wait for it.
   player.PlayCue(CueShuku);
-  EXPECT_EQ(Mix_Playing(0), 1);
-  EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueShuku));
+  EXPECT_EQ(player.Playing(), player.Sound(CueShuku));
+  ASSERT_TRUE(Await(2000, [&] { return player.PlayedSamples() > 0; }));
   player.PlayCue(CueHassha);
-  EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueHassha));
+  EXPECT_EQ(player.Playing(), player.Sound(CueHassha));
   player.PlayCue(CueHakai);
-  EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueHakai));
-  EXPECT_EQ(Mix_Playing(-1), 1);  // one sound at a time
+  EXPECT_EQ(player.Playing(), player.Sound(CueHakai));
+  EXPECT_LT(player.PlayedSamples(), player.Sound(CueHakai)->size() / 2);  // from its start
 
   // A name that is no cue is silence; it does not cut off the one playing.
   for (const char* name : {"", "HASSHA", "hassha.wav", "bakuhatsu"}) player.PlayCue(name);
-  EXPECT_EQ(Mix_GetChunk(0), player.Chunk(CueHakai));
-  EXPECT_EQ(Mix_Playing(0), 1);
+  EXPECT_EQ(player.Playing(), player.Sound(CueHakai));
+}
+
+// Between cues the device is closed, so that nothing streams silence. A cue asked for while the
+// device is closing, or long after, still plays whole from its first sample.
+TEST(SdlCuePlayer, TheDeviceIsOpenOnlyWhileACuePlays) {
+  SdlCuePlayer player({Generated});
+  ASSERT_TRUE(player.AudioOpen());
+  EXPECT_FALSE(player.DeviceOpen());
+  const std::vector<int16_t>* hassha = player.Sound(CueHassha);
+  ASSERT_NE(hassha, nullptr);
+  const int cueMs = static_cast<int>(hassha->size() * 1000 / SdlCuePlayer::Frequency);
+  for (int round = 0; round < 3; ++round) {
+    player.PlayCue(CueHassha);
+    ASSERT_TRUE(Await(1000, [&] { return player.DeviceOpen(); })) << round;
+    // Whole: every sample went out before the sound was over.
+    ASSERT_TRUE(Await(cueMs + 2000, [&] { return player.Playing() == nullptr; })) << round;
+    EXPECT_EQ(player.PlayedSamples(), hassha->size()) << round;
+    ASSERT_TRUE(Await(static_cast<int>(SdlCuePlayer::Tail.count()) + 2000, [&] {
+      return !player.DeviceOpen();
+    })) << round;
+    // The second time the next cue comes at once, while the device may still be closing.
+    if (round != 1) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
 }
 
 TEST(SdlCuePlayer, LeavesTheTerminationSignalsToTheProgram) {
@@ -103,21 +133,21 @@ TEST(SdlCuePlayer, MissingOrBrokenFilesAreSilentAndQuiet) {
   const std::string printed = Printed([&] {
     SdlCuePlayer alone({first.path(), "/nonexistent/kavarin"});
     ASSERT_TRUE(alone.AudioOpen());
-    EXPECT_NE(alone.Chunk(CueShuku), nullptr);
+    EXPECT_NE(alone.Sound(CueShuku), nullptr);
     for (auto name : {CueHassha, CueChou, CueHakai}) {
-      EXPECT_EQ(alone.Chunk(name), nullptr) << name;
+      EXPECT_EQ(alone.Sound(name), nullptr) << name;
       alone.PlayCue(name);
-      EXPECT_EQ(Mix_Playing(-1), 0) << name;
+      EXPECT_EQ(alone.Playing(), nullptr) << name;
     }
   });
   EXPECT_EQ(printed, "");
 
   // With a good folder behind it, each cue comes from the first folder with a usable file.
   SdlCuePlayer player({first.path(), Generated});
-  ASSERT_NE(player.Chunk(CueChou), nullptr);
-  ASSERT_NE(player.Chunk(CueHakai), nullptr);
-  EXPECT_EQ(player.Chunk(CueShuku)->alen, player.Chunk(CueHassha)->alen);
-  EXPECT_GT(player.Chunk(CueChou)->alen, player.Chunk(CueHassha)->alen);
+  ASSERT_NE(player.Sound(CueChou), nullptr);
+  ASSERT_NE(player.Sound(CueHakai), nullptr);
+  EXPECT_EQ(player.Sound(CueShuku)->size(), player.Sound(CueHassha)->size());
+  EXPECT_GT(player.Sound(CueChou)->size(), player.Sound(CueHassha)->size());
 }
 
 TEST(SdlCuePlayer, WithoutAnAudioDeviceEveryCueIsSilentAndQuiet) {
@@ -126,7 +156,7 @@ TEST(SdlCuePlayer, WithoutAnAudioDeviceEveryCueIsSilentAndQuiet) {
     SdlCuePlayer player({Generated});
     EXPECT_FALSE(player.AudioOpen());
     for (auto name : {CueHassha, CueShuku, CueChou, CueHakai}) {
-      EXPECT_EQ(player.Chunk(name), nullptr);
+      EXPECT_EQ(player.Sound(name), nullptr);
       player.PlayCue(name);
     }
   });
