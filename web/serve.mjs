@@ -1,5 +1,5 @@
 // node web/serve.mjs SITE PORT: serves the static site at http://127.0.0.1:PORT/ for trying it
-// out. Any static web server will do, if it sends .wasm as application/wasm.
+// out (port 0: any free port, printed). Any static web server will do, if it sends .wasm as application/wasm.
 import { createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
 import path from 'node:path';
@@ -33,6 +33,6 @@ createServer(async (request, response) => {
   } catch {
     response.writeHead(404).end();
   }
-}).listen(Number(port), '127.0.0.1', () => {
-  console.log(`Kavarin is at http://127.0.0.1:${port}/ (Ctrl+C stops)`);
+}).listen(Number(port), '127.0.0.1', function () {
+  console.log(`Kavarin is at http://127.0.0.1:${this.address().port}/ (Ctrl+C stops)`);
 });

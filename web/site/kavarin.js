@@ -216,6 +216,24 @@ async function Main() {
     const hex = (v) => (v >>> 0).toString(16).padStart(8, '0');
     return hex(core._kv_hash_high()) + hex(core._kv_hash_low());
   };
+  // For the benchmark: `count` ticks of lively play (both players firing and moving, the next
+  // round begun whenever one ends), each drawn as a frame draws it unless `draw` is false.
+  // Returns the milliseconds they took.
+  window.kavarinBenchTicks = (count, draw = true) => {
+    const begin = now();
+    for (let i = 0; i < count; ++i) {
+      if (!core._kv_running()) {
+        core._kv_key(1, 32, begin);
+        core._kv_key(0, 32, begin);
+        if (!core._kv_running()) core._kv_start(begin);
+      }
+      if (i % 6 === 0) for (const code of [83, 186]) core._kv_key(1, code, begin);
+      if (i % 40 === 0) for (const code of [65, 191]) core._kv_key(i % 80 === 0 ? 1 : 0, code, begin);
+      core._kv_fire();
+      if (draw) Redraw();
+    }
+    return now() - begin;
+  };
   document.body.dataset.ready = 'yes';
 }
 

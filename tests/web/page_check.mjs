@@ -1,0 +1,150 @@
+// node tests/web/page_check.mjs SITE REPLAY: plays the page in headless Chromium with real key
+// events and checks it against the native core (kavarin-replay):
+// - the canvas pixels equal what kavarin-replay draws for the script kavarinRecord() returns;
+// - all six player keys reached the game, and ticks ran at 60 a second within 10 %;
+// - at 1920 × 1080 the field shows at ×2 or more, every field pixel a square of its own black or
+//   white, and no console error or outside request happened;
+// - on a German layout (the browser's layout map faked before the page loads), the key in the
+//   place of ] moves the right ship; on a French one the key that types A moves the left ship.
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { OpenPage, OpenSite } from './browser.mjs';
+
+const [sitePath, replay] = process.argv.slice(2);
+const work = mkdtempSync(path.join(os.tmpdir(), 'kavarin-web-'));
+const failures = [];
+let passed = 0;
+function Check(ok, what) {
+  if (ok) ++passed;
+  else failures.push(what);
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+}
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// kavarin-replay's answer for a script: the state line and the field's 400 × 300 grey pixels.
+function Replay(script, name) {
+  const scriptPath = path.join(work, `${name}.txt`);
+  const picture = path.join(work, `${name}.pgm`);
+  writeFileSync(scriptPath, `${script}field ${picture}\n`);
+  const state = execFileSync(replay, [scriptPath], { encoding: 'utf8' });
+  const pgm = readFileSync(picture);
+  return { state, pixels: pgm.subarray(pgm.length - 400 * 300) };
+}
+
+// The canvas's backing store and the record up to it, in one go.
+function Shown(page) {
+  return page.evaluate(() => {
+    const canvas = document.getElementById('field');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let grey = '';
+    for (let i = 0; i < data.length; i += 4) {
+      const v = data[i];
+      grey += v === 255 && data[i + 1] === 255 && data[i + 2] === 255 ? '1' : v === 0 && data[i + 1] === 0 && data[i + 2] === 0 ? '0' : '?';
+    }
+    return { size: [canvas.width, canvas.height], grey, record: window.kavarinRecord() };
+  });
+}
+
+function SameField(shown, pixels) {
+  if (shown.grey.length !== pixels.length) return false;
+  for (let i = 0; i < pixels.length; ++i) if (shown.grey[i] !== (pixels[i] === 255 ? '1' : '0')) return false;
+  return true;
+}
+
+const site = await OpenSite(sitePath);
+try {
+  // --- Play at 1920 × 1080.
+  const { page, errors } = await OpenPage(site, { width: 1920, height: 1080 });
+  await page.keyboard.press('F2');
+  const t0 = await page.evaluate(() => [performance.now(), window.kavarinTicks()]);
+  await sleep(3000);
+  const t1 = await page.evaluate(() => [performance.now(), window.kavarinTicks()]);
+  const rate = ((t1[1] - t0[1]) * 1000) / (t1[0] - t0[0]);
+  Check(Math.abs(rate - 60) <= 6, `ticks ran at ${rate.toFixed(1)} a second (60 within 10 %)`);
+
+  // Both players fly up and down and fire, and Space goes on after each round.
+  const hold = async (keys, ms) => {
+    for (const k of keys) await page.keyboard.down(k);
+    await sleep(ms);
+    for (const k of keys) await page.keyboard.up(k);
+  };
+  for (let round = 0; round < 3; ++round) {
+    await hold(['KeyA', 'BracketRight'], 400);
+    await hold(['KeyS'], 60);
+    await hold(['KeyX', 'Slash'], 500);
+    await hold(['Semicolon'], 60);
+    await hold(['KeyX', 'BracketRight'], 300);
+    await hold(['KeyS', 'Semicolon'], 60);
+    await sleep(700);
+    await page.keyboard.press('Space');
+  }
+  await sleep(200);
+  const shown = Shown(page);
+  const { size, record } = await shown;
+  Check(size[0] === 400 && size[1] === 300, `the canvas's backing store is ${size.join(' × ')}`);
+  const native = Replay(record, 'play');
+  Check(SameField(await shown, native.pixels), 'the canvas shows exactly what kavarin-replay draws for kavarinRecord()');
+  const reached = [65, 88, 83, 221, 191, 186].filter((code) => record.includes(`\ndown ${code}\n`));
+  Check(reached.length === 6, `all six player keys reached the game (${reached.join(', ')})`);
+
+  // --- The zoom at 1920 × 1080: each field pixel a square of whole device pixels, black or white.
+  const zoom = await page.evaluate(() => Number(document.getElementById('field').dataset.zoom));
+  const box = await page.evaluate(() => { const r = document.getElementById('field').getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; });
+  const png = path.join(work, 'screen.png');
+  await page.screenshot({ path: png, clip: { x: box[0], y: box[1], width: box[2], height: box[3] } });
+  const rgb = execFileSync('convert', [png, '-depth', '8', 'rgb:-'], { maxBuffer: 64 << 20 });
+  // Play goes on meanwhile, so the picture is checked on its own: every zoom × zoom square one
+  // colour, black or white.
+  let crisp = rgb.length === 400 * zoom * 300 * zoom * 3;
+  let white = 0;
+  for (let y = 0; crisp && y < 300 * zoom; ++y) {
+    for (let x = 0; x < 400 * zoom; ++x) {
+      const at = (y * 400 * zoom + x) * 3;
+      const corner = ((y - (y % zoom)) * 400 * zoom + (x - (x % zoom))) * 3;
+      const v = rgb[at];
+      if ((v !== 0 && v !== 255) || rgb[at + 1] !== v || rgb[at + 2] !== v || rgb[corner] !== v) { crisp = false; break; }
+      white += v === 255;
+    }
+  }
+  crisp = crisp && white > 0;
+  Check(zoom >= 2 && crisp, `at 1920 × 1080 the field shows at ×${zoom}, every pixel a ${zoom} × ${zoom} square of black or white`);
+  Check(errors.length === 0, `no console error and no request outside the site${errors.length ? `: ${errors.join('; ')}` : ''}`);
+  await page.close();
+
+  // --- Layouts, from the browser's layout map, faked before the page loads.
+  const LayoutPage = (entries) => OpenPage(site, {
+    width: 1280, height: 800,
+    before: `Object.defineProperty(navigator, 'keyboard', { value: { getLayoutMap: async () => new Map(${JSON.stringify(entries)}) } });`,
+  });
+  const letters = 'qwertyuiopasdfghjklzxcvbnm';
+  const Layout = (swap) => {
+    const map = [...letters].map((c) => [`Key${c.toUpperCase()}`, swap[c] ?? c]);
+    for (const [code, key] of Object.entries(swap)) if (code.length > 1) map.push([code, key]);
+    return map;
+  };
+  const german = Layout({ y: 'z', z: 'y', BracketLeft: 'ü', BracketRight: '+', Semicolon: 'ö', Quote: 'ä', Backslash: '#', Slash: '-', Minus: 'ß', IntlBackslash: '<' });
+  const french = Layout({ q: 'a', a: 'q', w: 'z', z: 'w', m: ',', Semicolon: 'm', BracketLeft: '^', BracketRight: '$', Quote: 'ù', Slash: '!', Backslash: '*' });
+  for (const [name, map, key, code, field, moved] of [
+    ['German', german, 'BracketRight', 221, 'RightY', (y) => y < 200],
+    ['French', french, 'KeyQ', 65, 'LeftY', (y) => y < 200],
+  ]) {
+    const { page: p, errors: e } = await LayoutPage(map);
+    await p.keyboard.press('F2');
+    await p.keyboard.down(key);
+    await sleep(400);
+    await p.keyboard.up(key);
+    await sleep(100);
+    const { record: r } = await Shown(p);
+    const y = Number(new RegExp(`${field}=(-?\\d+)`).exec(Replay(r, name).state)?.[1]);
+    Check(r.includes(`\ndown ${code}\n`) && moved(y) && e.length === 0,
+      `on a ${name} layout the key ${key} is ${code} and moves the ship (${field}=${y})`);
+    await p.close();
+  }
+} finally {
+  await site.close();
+  rmSync(work, { recursive: true, force: true });
+}
+console.log(`${passed} passed, ${failures.length} failed`);
+process.exit(failures.length ? 1 : 0);
