@@ -53,6 +53,34 @@ function SameField(shown, pixels) {
   return true;
 }
 
+// The field on the screen: its zoom, and whether every zoom × zoom square of device pixels is one
+// colour, black or white, with some white among them. Play goes on meanwhile, so the picture is
+// checked on its own.
+async function Crisp(page, name) {
+  const zoom = await page.evaluate(() => Number(document.getElementById('field').dataset.zoom));
+  // Where the field stands in device pixels; the screenshot is of the whole page, in device pixels.
+  const at = await page.evaluate(() => {
+    const r = document.getElementById('field').getBoundingClientRect();
+    return [r.x, r.y].map((v) => Math.round(v * devicePixelRatio));
+  });
+  const png = path.join(work, `${name}.png`);
+  await page.screenshot({ path: png });
+  const width = 400 * zoom;
+  const rgb = execFileSync('convert', [png, '-crop', `${width}x${300 * zoom}+${at[0]}+${at[1]}`, '-depth', '8', 'rgb:-'], { maxBuffer: 64 << 20 });
+  let ok = rgb.length === width * 300 * zoom * 3;
+  let white = 0;
+  for (let y = 0; ok && y < 300 * zoom; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const at = (y * width + x) * 3;
+      const corner = ((y - (y % zoom)) * width + (x - (x % zoom))) * 3;
+      const v = rgb[at];
+      if ((v !== 0 && v !== 255) || rgb[at + 1] !== v || rgb[at + 2] !== v || rgb[corner] !== v) { ok = false; break; }
+      white += v === 255;
+    }
+  }
+  return { zoom, ok: ok && white > 0 };
+}
+
 const site = await OpenSite(sitePath);
 try {
   // --- Play at 1920 × 1080.
@@ -90,28 +118,20 @@ try {
   Check(reached.length === 6, `all six player keys reached the game (${reached.join(', ')})`);
 
   // --- The zoom at 1920 × 1080: each field pixel a square of whole device pixels, black or white.
-  const zoom = await page.evaluate(() => Number(document.getElementById('field').dataset.zoom));
-  const box = await page.evaluate(() => { const r = document.getElementById('field').getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; });
-  const png = path.join(work, 'screen.png');
-  await page.screenshot({ path: png, clip: { x: box[0], y: box[1], width: box[2], height: box[3] } });
-  const rgb = execFileSync('convert', [png, '-depth', '8', 'rgb:-'], { maxBuffer: 64 << 20 });
-  // Play goes on meanwhile, so the picture is checked on its own: every zoom × zoom square one
-  // colour, black or white.
-  let crisp = rgb.length === 400 * zoom * 300 * zoom * 3;
-  let white = 0;
-  for (let y = 0; crisp && y < 300 * zoom; ++y) {
-    for (let x = 0; x < 400 * zoom; ++x) {
-      const at = (y * 400 * zoom + x) * 3;
-      const corner = ((y - (y % zoom)) * 400 * zoom + (x - (x % zoom))) * 3;
-      const v = rgb[at];
-      if ((v !== 0 && v !== 255) || rgb[at + 1] !== v || rgb[at + 2] !== v || rgb[corner] !== v) { crisp = false; break; }
-      white += v === 255;
-    }
-  }
-  crisp = crisp && white > 0;
-  Check(zoom >= 2 && crisp, `at 1920 × 1080 the field shows at ×${zoom}, every pixel a ${zoom} × ${zoom} square of black or white`);
+  const crisp = await Crisp(page, 'at-1080p');
+  Check(crisp.zoom >= 2 && crisp.ok, `at 1920 × 1080 the field shows at ×${crisp.zoom}, every pixel a ${crisp.zoom} × ${crisp.zoom} square of black or white`);
   Check(errors.length === 0, `no console error and no request outside the site${errors.length ? `: ${errors.join('; ')}` : ''}`);
   await page.close();
+
+  // --- The same screen at 150 %: the zoom counts device pixels, and the field starts on one.
+  {
+    const { page: p, errors: e } = await OpenPage(site, { width: 1280, height: 720, scale: 1.5 });
+    await p.keyboard.press('F2');
+    await sleep(500);
+    const c = await Crisp(p, 'at-150');
+    Check(c.zoom >= 2 && c.ok && e.length === 0, `at 1280 × 720 CSS pixels and 150 % the field shows at ×${c.zoom} device pixels, crisp`);
+    await p.close();
+  }
 
   // --- Layouts, from the browser's layout map, faked before the page loads.
   const LayoutPage = (entries) => OpenPage(site, {

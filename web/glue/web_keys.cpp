@@ -31,7 +31,6 @@ char32_t OnlyCharacter(std::string_view text) {
 
 std::string WebLayoutCodes(std::string_view layout) {
   std::vector<LayoutKey> keys;
-  bool space = false;
   while (!layout.empty()) {
     const size_t end = std::min(layout.find('\n'), layout.size());
     const std::string_view line = layout.substr(0, end);
@@ -39,9 +38,14 @@ std::string WebLayoutCodes(std::string_view layout) {
     const size_t tab = line.find('\t');
     if (tab == std::string_view::npos || tab == 0) continue;
     keys.push_back({line.substr(0, tab), OnlyCharacter(line.substr(tab + 1))});
-    space = space || keys.back().place == "Space";
   }
-  if (!space) keys.push_back({"Space", U' '});
+  // The map leaves out Space, and may leave out keys that type no character of their own (dead
+  // keys); the game's places are there all the same.
+  for (const KeyPlace& place : UsPlaces()) {
+    bool listed = false;
+    for (const LayoutKey& key : keys) listed = listed || key.place == place.web;
+    if (!listed) keys.push_back({place.web, 0});
+  }
   std::vector<uint8_t> codes(keys.size());
   GameCodesOf(keys, PlaceNames::Web, codes);
   std::string out;

@@ -10,7 +10,7 @@ namespace kavarin {
 
 // The game keys of a layout that the browser told (navigator.keyboard.getLayoutMap()), given as
 // lines "code<TAB>key" (KeyboardEvent.code and what the key types). Returns lines "code<TAB>vk"
-// for the game keys only. The browser's map leaves Space out; it is taken to type a space.
+// for the game keys only. Places the map leaves out (Space, dead keys) are still the game's.
 std::string WebLayoutCodes(std::string_view layout);
 
 // The game key of one key event when the layout is unknown: the right player's keys and Space by

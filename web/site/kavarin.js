@@ -42,10 +42,8 @@ async function Main() {
   const iconSize = core._kv_icon_size();
   const icon = new ImageData(new Uint8ClampedArray(core.HEAPU8.buffer, core._kv_icon(), iconSize * iconSize * 4).slice(), iconSize, iconSize);
   $('Image1').getContext('2d').putImageData(icon, 0, 0);
-  const favicon = document.createElement('link');
-  favicon.rel = 'icon';
+  const favicon = document.querySelector('link[rel=icon]');
   favicon.href = (() => { const c = document.createElement('canvas'); c.width = c.height = iconSize; c.getContext('2d').putImageData(icon, 0, 0); return c.toDataURL(); })();
-  document.head.append(favicon);
 
   let front = 'main';  // 'main' or 'Form3': which window keys go to; the modal box blocks both
   let openMenu = null;
@@ -107,7 +105,7 @@ async function Main() {
   const Layout = () => {
     const ratio = devicePixelRatio || 1;
     const full = !!document.fullscreenElement;
-    const bar = full ? 0 : $('MainMenu1').offsetHeight;
+    const bar = full ? 0 : $('MainMenu1').getBoundingClientRect().height;
     const fitting = full
       ? core._kv_full_screen_zoom(innerWidth, innerHeight, ratio)
       : core._kv_fitting_zoom(innerWidth, innerHeight, 0, bar, ratio);
@@ -120,7 +118,9 @@ async function Main() {
     canvas.style.width = `${width}px`;
     canvas.style.height = `${height}px`;
     const left = Math.max(0, Math.floor(((innerWidth - width) / 2) * ratio) / ratio);
-    const top = full ? Math.max(0, Math.floor(((innerHeight - height) / 2) * ratio) / ratio) : 0;
+    const top = full
+      ? Math.max(0, Math.floor(((innerHeight - height) / 2) * ratio) / ratio)
+      : Math.ceil(bar * ratio) / ratio;
     canvas.style.left = `${left}px`;
     canvas.style.top = `${top}px`;
     canvas.dataset.zoom = zoom;
