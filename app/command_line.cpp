@@ -48,12 +48,19 @@ std::optional<std::string> Record(CommandLine& line, std::optional<std::string_v
   return std::nullopt;
 }
 
+std::optional<std::string> Lang(CommandLine& line, std::optional<std::string_view> value) {
+  line.language = LanguageNamed(*value);
+  if (!line.language) return "takes ja or en";
+  return std::nullopt;
+}
+
 constexpr CommandLineOption Options[] = {
     {"--host", Takes::OptionalValue, "PORT",
      "wait for the other player on UDP port PORT (29170 unless given)", Host},
     {"--join", Takes::Value, "HOST[:PORT]", "play against the player waiting on HOST", Join},
     {"--record", Takes::Value, "FILE", "write the online match's record to FILE when it ends",
      Record},
+    {"--lang", Takes::Value, "ja|en", "the window's language (the desktop's unless given)", Lang},
     {"--help", Takes::Nothing, "", "print this help and exit",
      [](CommandLine& line, auto) { return RaiseTo(line, CommandLine::Action::Help); }},
     {"--version", Takes::Nothing, "", "print the version and exit",

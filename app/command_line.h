@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/captions/language.h"
+
 namespace kavarin {
 
 // What the program was asked to do by its arguments.
@@ -22,6 +24,9 @@ struct CommandLine {
   uint16_t port = 0;     // the host's port, or the one joined
   std::string joinHost;  // a name or an address
   std::string record;    // where to write the match record when the online match ends
+
+  // The window's language, when --lang chose one; else the desktop's.
+  std::optional<Language> language;
 };
 
 // One option of the table. An option with a value takes it as "--name=VALUE" or as the next

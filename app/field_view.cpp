@@ -12,6 +12,8 @@ namespace kavarin {
 namespace {
 
 const QRect WholeField(0, 0, FieldWidth, FieldHeight);
+// In fullscreen a line of this grey just outside the field shows where it ends on the black.
+const QColor EdgeColor(0x40, 0x40, 0x40);
 
 // A device position may arrive as 28.999999; anything that close is on the pixel.
 qreal NextWholePixel(qreal at) {
@@ -198,6 +200,22 @@ void FieldView::paintEvent(QPaintEvent* event) {
                              pixels.width() * scale, pixels.height() * scale),
                       shown_, pixels);
   }
+  if (fill_) PaintEdge(painter, event->region());
+}
+
+void FieldView::PaintEdge(QPainter& painter, const QRegion& region) {
+  // In device pixels: the line is one of them wide at any ratio, and the field starts on one.
+  const qreal ratio = Ratio();
+  const QPoint origin = (FieldOrigin() * ratio).toPoint();
+  const QRect field(origin, QSize(FieldWidth * zoom_, FieldHeight * zoom_));
+  const QRect edge = field.adjusted(-1, -1, 1, 1);
+  painter.setClipRegion(region);
+  painter.scale(1 / ratio, 1 / ratio);
+  for (const QRect& side : {QRect(edge.topLeft(), QSize(edge.width(), 1)),
+                            QRect(edge.bottomLeft(), QSize(edge.width(), 1)),
+                            QRect(edge.topLeft(), QSize(1, edge.height())),
+                            QRect(edge.topRight(), QSize(1, edge.height()))})
+    painter.fillRect(side, EdgeColor);
 }
 
 }  // namespace kavarin

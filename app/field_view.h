@@ -9,6 +9,9 @@
 #include "app/x11_field_painter.h"
 #include "render/field.h"
 
+class QPainter;
+class QRegion;
+
 namespace kavarin {
 
 // The play field on screen. It shows the pixels of the simulation's field, which the game draws
@@ -65,6 +68,8 @@ class FieldView : public QWidget {
   QRect ShownRect(const QRect& fieldRect) const;
   // The field pixels that a logical rectangle shows, whole or in part.
   QRect PixelsIn(const QRect& shown) const;
+  // The fullscreen field's edge, within `region`.
+  void PaintEdge(QPainter& painter, const QRegion& region);
   // Brings the shown copy up to date with the field within `fieldRect`.
   void Refresh(const QRect& fieldRect);
 

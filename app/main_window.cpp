@@ -7,7 +7,11 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
 
+#include "app/captions/caption_text.h"
+#include "app/how_to_play_place.h"
 #include "app/key_translation.h"
 #include "match/keys.h"
 #include "match/resets.h"
@@ -53,26 +57,26 @@ void TForm1::SetDialogs(QDialog* form2, QDialog* form3) {
 void TForm1::BuildMenu() {
   QMenuBar* bar = menuBar();
 
-  QMenu* kg1 = bar->addMenu("ゲーム(&G)");
+  QMenu* kg1 = bar->addMenu(CaptionText(captions::GameMenu));
   kg1->setObjectName("KG1");
-  QAction* ks1 = kg1->addAction("開始(&S)");
+  QAction* ks1 = kg1->addAction(CaptionText(captions::StartCommand));
   ks1->setObjectName("KS1");
   ks1->setShortcut(Qt::Key_F2);
   connect(ks1, &QAction::triggered, this, &TForm1::KS1Click);
   // F2 also in fullscreen, where the menu bar is hidden.
   addAction(ks1);
   kg1->addSeparator()->setObjectName("N1");
-  QAction* exit1 = kg1->addAction("終了(&X)");
+  QAction* exit1 = kg1->addAction(CaptionText(captions::ExitCommand));
   exit1->setObjectName("Exit1");
   connect(exit1, &QAction::triggered, this, &TForm1::Exit1Click);
 
-  QMenu* k1 = bar->addMenu("？(&H)");
+  QMenu* k1 = bar->addMenu(CaptionText(captions::HelpMenu));
   k1->setObjectName("K1");
-  QAction* kp1 = k1->addAction("遊び方(&P)");
+  QAction* kp1 = k1->addAction(CaptionText(captions::HowToPlayCommand));
   kp1->setObjectName("KP1");
   connect(kp1, &QAction::triggered, this, &TForm1::KP1Click);
   k1->addSeparator()->setObjectName("N2");
-  QAction* about1 = k1->addAction("ﾊﾞｰｼﾞｮﾝ情報(&A)");
+  QAction* about1 = k1->addAction(CaptionText(captions::VersionCommand));
   about1->setObjectName("About1");
   connect(about1, &QAction::triggered, this, &TForm1::About1Click);
 }
@@ -108,6 +112,15 @@ void TForm1::Exit1Click() {
 
 void TForm1::KP1Click() {
   if (!form3_) return;
+  if (!form3_->isVisible()) {
+    // Its frame is not known before it is first shown; the window manager gives it the main
+    // window's.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize dialogFrame =
+        form3_->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    form3_->move(
+        HowToPlayPlace(frameGeometry(), dialogFrame, screen()->availableGeometry(), zoom_.Zoom()));
+  }
   form3_->show();
   form3_->raise();
   form3_->activateWindow();

@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QTranslator>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "app/captions/translation.h"
 #include "app/command_line.h"
 #include "app/controllers/controller_poller.h"
 #include "app/dialogs/about_dialog.h"
@@ -125,6 +127,10 @@ int RunKavarin(int argc, char** argv) {
   QApplication::setApplicationName("Kavarin");
   QGuiApplication::setDesktopFileName("kavarin");
   QApplication::setWindowIcon(AppIcon());
+  // The captions' language is settled before the first window is made.
+  QTranslator translation;
+  if (!InstallTranslation(ShownLanguage(options.language), translation))
+    PrintLine("the English texts could not be loaded; showing the Japanese ones");
 
   TForm1 form1(cues);
   TForm2 form2(&form1);

@@ -3,12 +3,16 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/captions/caption_text.h"
 #include "app/dialogs/app_icon.h"
 #include "app/dialogs/dialog_font.h"
 
+using kavarin::CaptionText;
+namespace captions = kavarin::captions;
+
 TForm2::TForm2(QWidget* parent) : QDialog(parent, DialogBorderFlags()) {
   setObjectName(QStringLiteral("Form2"));
-  setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+  setWindowTitle(CaptionText(captions::VersionTitle));
   setFont(DialogFont(12));
   setFixedSize(283, 192);
   move(87, 90);
@@ -21,12 +25,12 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent, DialogBorderFlags()) {
   image->move(32, 32);
   image->adjustSize();
 
-  PlaceLabel(this, "Label1", 80, 32, QStringLiteral("Kavarin for Windows95"));
-  PlaceLabel(this, "Label2", 128, 56, QStringLiteral("Version 0.970819ot"));
-  PlaceLabel(this, "Label4", 128, 80, QStringLiteral("(音付きﾊﾞｰｼﾞｮﾝ）"));
-  PlaceLabel(this, "Label3", 72, 104, QStringLiteral("自由に遊んで配ってください。"));
+  PlaceLabel(this, "Label1", 80, 32, CaptionText(captions::VersionProduct));
+  PlaceLabel(this, "Label2", 128, 56, CaptionText(captions::VersionNumber));
+  PlaceLabel(this, "Label4", 128, 80, CaptionText(captions::VersionSound));
+  PlaceLabel(this, "Label3", 72, 104, CaptionText(captions::VersionNotice));
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  auto* ok = new QPushButton(CaptionText(captions::VersionOk), this);
   ok->setObjectName(QStringLiteral("Button1"));
   ok->setGeometry(104, 128, 75, 25);
   ok->setDefault(true);

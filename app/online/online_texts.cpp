@@ -1,30 +1,32 @@
 #include "app/online/online_texts.h"
 
+#include "app/captions/caption_text.h"
+
 namespace kavarin {
 
 QString WaitingTitle(int port) {
-  return QStringLiteral("Kavarin - ポート %1 で対戦相手を待っています").arg(port);
+  return CaptionText(captions::WaitingTitle).arg(port);
 }
 
 QString ConnectingTitle(const QString& where) {
-  return QStringLiteral("Kavarin - %1 に接続しています").arg(where);
+  return CaptionText(captions::ConnectingTitle).arg(where);
 }
 
 QString PlayingTitle(int roundTripMs) {
-  if (roundTripMs < 0) return QStringLiteral("Kavarin - 対戦相手と接続しました");
-  return QStringLiteral("Kavarin - 対戦相手と接続中 (往復 %1 ms)").arg(roundTripMs);
+  if (roundTripMs < 0) return CaptionText(captions::ConnectedTitle);
+  return CaptionText(captions::PlayingTitle).arg(roundTripMs);
 }
 
 QString EndedTitle(SessionState why) {
   switch (why) {
     case SessionState::PeerLeft:
-      return QStringLiteral("Kavarin - 対戦相手が退出しました");
+      return CaptionText(captions::PeerLeftTitle);
     case SessionState::PeerLost:
-      return QStringLiteral("Kavarin - 対戦相手との接続が切れました");
+      return CaptionText(captions::PeerLostTitle);
     case SessionState::Desynced:
-      return QStringLiteral("Kavarin - 対戦を中止しました");
+      return CaptionText(captions::DesyncedTitle);
     default:
-      return QStringLiteral("Kavarin - 対戦が終わりました");
+      return CaptionText(captions::EndedTitle);
   }
 }
 
@@ -32,30 +34,25 @@ QString EndMessage(SessionState why, bool connected, const QString& record,
                    const QString& recordError) {
   QString text;
   if (!connected && why == SessionState::PeerLost)
-    return QStringLiteral(
-        "対戦相手に接続できませんでした。\n相手のアドレスとポート番号を確かめてください。");
+    return CaptionText(captions::NeverConnectedMessage);
   switch (why) {
     case SessionState::PeerLeft:
-      text = QStringLiteral("対戦相手がゲームを終了しました。\nオンライン対戦を終わります。");
+      text = CaptionText(captions::PeerLeftMessage);
       break;
     case SessionState::PeerLost:
-      text = QStringLiteral(
-          "対戦相手から 5 "
-          "秒以上応答がありません。\n接続が切れたため、オンライン対戦を終わります。");
+      text = CaptionText(captions::PeerLostMessage);
       break;
     case SessionState::Desynced:
-      text = QStringLiteral(
-          "二台のゲームの進行が食い違ったため、オンライン対戦を中止しました。\n"
-          "両方の記録ファイルを不具合の報告に添えてください。");
+      text = CaptionText(captions::DesyncedMessage);
       break;
     default:
-      text = QStringLiteral("オンライン対戦が終わりました。");
+      text = CaptionText(captions::EndedMessage);
       break;
   }
   if (!recordError.isEmpty())
-    text += QStringLiteral("\n\n記録ファイルを書けませんでした: %1").arg(recordError);
+    text += QStringLiteral("\n\n") + CaptionText(captions::RecordNotWritten).arg(recordError);
   else if (!record.isEmpty())
-    text += QStringLiteral("\n\n記録ファイル: %1").arg(record);
+    text += QStringLiteral("\n\n") + CaptionText(captions::RecordWritten).arg(record);
   return text;
 }
 

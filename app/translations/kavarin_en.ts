@@ -162,7 +162,7 @@ Please attach both record files to a bug report.</translation>
     </message>
     <message>
         <source>どちらか一方、または両方が</source>
-        <translation>When one player or both</translation>
+        <translation>When one or both reach</translation>
     </message>
     <message>
         <source>３ポイント</source>
@@ -170,7 +170,7 @@ Please attach both record files to a bug report.</translation>
     </message>
     <message>
         <source>になったところでゲームオーバーとなります。</source>
-        <translation>have reached them, the game is over.</translation>
+        <translation>the game is over.</translation>
     </message>
     <message>
         <source>操作方法</source>
@@ -194,11 +194,11 @@ Please attach both record files to a bug report.</translation>
     </message>
     <message>
         <source>”Ｓ”－光線発射</source>
-        <translation>&quot;S&quot; - fire</translation>
+        <translation>&quot;S&quot; - fire beam</translation>
     </message>
     <message>
         <source>光線発射－”：”(け)</source>
-        <translation>fire - &quot;:&quot;(け)</translation>
+        <translation>fire beam - &quot;:&quot;(け)</translation>
     </message>
     <message>
         <source>”Ｘ”－下方移動</source>
