@@ -5,7 +5,8 @@
 // - at 1920 × 1080 the field shows at ×2 or more, every field pixel a square of its own black or
 //   white, and no console error or outside request happened;
 // - on a German layout (the browser's layout map faked before the page loads), the key in the
-//   place of ] moves the right ship; on a French one the key that types A moves the left ship.
+//   place of ] moves the right ship; on a French one the key that types A moves the left ship;
+// - the captions are Japanese when the browser's first language is, else English.
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
@@ -130,6 +131,23 @@ try {
     await sleep(500);
     const c = await Crisp(p, 'at-150');
     Check(c.zoom >= 2 && c.ok && e.length === 0, `at 1280 × 720 CSS pixels and 150 % the field shows at ×${c.zoom} device pixels, crisp`);
+    await p.close();
+  }
+
+  // --- The captions' language, from the browser's first language (faked before the page loads).
+  for (const [languages, menu, title, labels] of [
+    [['ja-JP', 'en'], 'ゲーム(G)', '遊び方', 21],
+    [['de-DE', 'ja'], 'Game', 'How to Play', 21],
+  ]) {
+    const { page: p, errors: e } = await OpenPage(site, {
+      width: 1280, height: 800,
+      before: `Object.defineProperty(navigator, 'languages', { get: () => ${JSON.stringify(languages)} });`,
+    });
+    const shown = await p.evaluate(() => [document.querySelector('#KG1 .top').textContent,
+      document.querySelector('#KG1 .top u').textContent, document.getElementById('Form3-title').textContent,
+      document.querySelectorAll('#Form3 .label').length, document.documentElement.lang]);
+    Check(shown[0] === menu && shown[1] === 'G' && shown[2] === title && shown[3] === labels && e.length === 0,
+      `with ${languages[0]} first the menu reads ${shown[0]} (access key ${shown[1]}), How to play ${shown[2]} with ${shown[3]} labels`);
     await p.close();
   }
 

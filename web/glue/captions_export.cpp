@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/captions/captions.h"
+#include "app/captions/language.h"
 
 namespace {
 
@@ -66,11 +67,10 @@ EMSCRIPTEN_KEEPALIVE char* kv_scratch() {
   return scratch;
 }
 
-// Whether a browser whose first language is `tag` (BCP 47) gets the English captions: Japanese
-// when its first language is Japanese, else English.
+// Whether a browser whose first language is `tag` (BCP 47) gets the English captions, by the
+// desktop's rule: Japanese when the first language is Japanese, else English.
 EMSCRIPTEN_KEEPALIVE int kv_language_is_english(const char* tag) {
-  const std::string_view first(tag);
-  return first.substr(0, first.find_first_of("-_")) == "ja" ? 0 : 1;
+  return kavarin::DesktopLanguage(tag) == kavarin::Language::English ? 1 : 0;
 }
 
 }  // extern "C"
