@@ -2,6 +2,7 @@
 // events and checks it against the native core (kavarin-replay):
 // - the canvas pixels equal what kavarin-replay draws for the script kavarinRecord() returns;
 // - all six player keys reached the game, and ticks ran at 60 a second within 10 %;
+// - the cues sounded through Web Audio one at a time, the first one too;
 // - at 1920 × 1080 the field shows at ×2 or more, every field pixel a square of its own black or
 //   white, and no console error or outside request happened;
 // - on a German layout (the browser's layout map faked before the page loads), the key in the
@@ -85,7 +86,26 @@ async function Crisp(page, name) {
 const site = await OpenSite(sitePath);
 try {
   // --- Play at 1920 × 1080.
-  const { page, errors } = await OpenPage(site, { width: 1920, height: 1080 });
+  // Every cue started through Web Audio is counted, with how many sounded at once at most.
+  const { page, errors } = await OpenPage(site, {
+    width: 1920, height: 1080,
+    before: `(() => {
+      const cues = window.kavarinTestCues = { started: 0, playing: 0, most: 0, running: [] };
+      const start = AudioBufferSourceNode.prototype.start;
+      const stop = AudioBufferSourceNode.prototype.stop;
+      AudioBufferSourceNode.prototype.start = function (...a) {
+        cues.started++; cues.playing++; cues.most = Math.max(cues.most, cues.playing);
+        this.addEventListener('ended', () => { if (!this.stopped) cues.playing--; this.stopped = true; });
+        cues.running.push(this.context.state);
+        return start.apply(this, a);
+      };
+      AudioBufferSourceNode.prototype.stop = function (...a) {
+        if (!this.stopped) cues.playing--;
+        this.stopped = true;
+        return stop.apply(this, a);
+      };
+    })();`,
+  });
   await page.keyboard.press('F2');
   const t0 = await page.evaluate(() => [performance.now(), window.kavarinTicks()]);
   await sleep(3000);
@@ -115,6 +135,10 @@ try {
   Check(size[0] === 400 && size[1] === 300, `the canvas's backing store is ${size.join(' × ')}`);
   const native = Replay(record, 'play');
   Check(SameField(await shown, native.pixels), 'the canvas shows exactly what kavarin-replay draws for kavarinRecord()');
+  const cues = await page.evaluate(() => window.kavarinTestCues);
+  const fired = (record.match(/\ndown (83|186)\n/g) || []).length;
+  Check(cues.started > 0 && cues.most === 1 && cues.running.every((state) => state === 'running'),
+    `${cues.started} cues sounded through Web Audio for ${fired} presses of a fire key, at most ${cues.most} at once, the audio running for each`);
   const reached = [65, 88, 83, 221, 191, 186].filter((code) => record.includes(`\ndown ${code}\n`));
   Check(reached.length === 6, `all six player keys reached the game (${reached.join(', ')})`);
 
