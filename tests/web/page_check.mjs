@@ -172,6 +172,30 @@ try {
       document.querySelectorAll('#Form3 .label').length, document.documentElement.lang]);
     Check(shown[0] === menu && shown[1] === 'G' && shown[2] === title && shown[3] === labels && e.length === 0,
       `with ${languages[0]} first the menu reads ${shown[0]} (access key ${shown[1]}), How to play ${shown[2]} with ${shown[3]} labels`);
+    if (languages[0] === 'ja-JP') {
+      // The menu by its access keys: Alt+G S starts, Alt+H A opens Version information, which
+      // keeps keys from the game while play goes on; Enter closes it.
+      const alt = async (menuKey, itemKey) => {
+        await p.keyboard.down('Alt');
+        await p.keyboard.press(menuKey);
+        await p.keyboard.up('Alt');
+        await p.keyboard.press(itemKey);
+      };
+      await alt('KeyG', 'KeyS');
+      await sleep(200);
+      await alt('KeyH', 'KeyA');
+      const before = await p.evaluate(() => [window.kavarinTicks(), document.getElementById('modal').hidden]);
+      await p.keyboard.press('KeyS');
+      await sleep(300);
+      const during = await p.evaluate(() => [window.kavarinTicks(), window.kavarinRecord()]);
+      await p.keyboard.press('Enter');
+      await p.keyboard.press('KeyS');
+      await sleep(100);
+      const after = await p.evaluate(() => [document.getElementById('modal').hidden, window.kavarinRecord()]);
+      Check(!before[1] && during[0] > before[0] + 10 && during[1].startsWith('# Kavarin match played in the browser\nstart\n') &&
+        !during[1].includes('down 83') && after[0] && after[1].includes('down 83'),
+        'Alt+G S starts; Version information (Alt+H A) keeps keys from the game while play goes on; Enter closes it');
+    }
     await p.close();
   }
 
