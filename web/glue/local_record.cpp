@@ -11,7 +11,7 @@ std::string TickLine(int64_t ticks) {
 
 }  // namespace
 
-LocalRecord::LocalRecord() : lines_(Header), shown_(lines_) {}
+LocalRecord::LocalRecord() : lines_(Header), shownLines_(lines_.size()) {}
 
 void LocalRecord::Line(const std::string& line) {
   if (ticks_ > 0) lines_ += TickLine(ticks_);
@@ -36,12 +36,14 @@ void LocalRecord::Tick() {
 }
 
 void LocalRecord::MarkShown() {
-  shown_ = lines_;
-  if (ticks_ > 0) shown_ += TickLine(ticks_);
+  shownLines_ = lines_.size();
+  shownTicks_ = ticks_;
 }
 
 std::string LocalRecord::Shown() const {
-  return shown_ + "state\n";
+  std::string shown = lines_.substr(0, shownLines_);
+  if (shownTicks_ > 0) shown += TickLine(shownTicks_);
+  return shown + "state\n";
 }
 
 }  // namespace kavarin

@@ -27,7 +27,10 @@ class LocalRecord {
 
   std::string lines_;
   int64_t ticks_ = 0;  // firings since the last line written
-  std::string shown_;
+  // The mark: the lines written then, and the firings after them. Lines written later begin
+  // with those firings, so the mark stays a prefix and costs nothing to move every frame.
+  size_t shownLines_ = 0;
+  int64_t shownTicks_ = 0;
 };
 
 }  // namespace kavarin
