@@ -7,7 +7,8 @@
 //   white, and no console error or outside request happened;
 // - on a German layout (the browser's layout map faked before the page loads), the key in the
 //   place of ] moves the right ship; on a French one the key that types A moves the left ship;
-// - the captions are Japanese when the browser's first language is, else English.
+// - the captions are Japanese when the browser's first language is, else English;
+// - two controllers (the Gamepad API answered by the test) fly the two ships.
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
@@ -196,6 +197,36 @@ try {
         !during[1].includes('down 83') && after[0] && after[1].includes('down 83'),
         'Alt+G S starts; Version information (Alt+H A) keeps keys from the game while play goes on; Enter closes it');
     }
+    await p.close();
+  }
+
+  // --- Two game controllers (the Gamepad API answered by the test): the first flies the left
+  // ship, the second the right one; D-pad, stick, face buttons and Start as on the desktop.
+  {
+    const { page: p, errors: e } = await OpenPage(site, {
+      width: 1280, height: 800,
+      before: `(() => {
+        const pad = (index) => ({ index, connected: true, mapping: 'standard', axes: [0, 0, 0, 0],
+          buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) });
+        const pads = window.kavarinTestPads = [pad(0), pad(1)];
+        navigator.getGamepads = () => pads;
+      })();`,
+    });
+    await p.keyboard.press('F2');
+    const set = (script) => p.evaluate(script);
+    await set(() => { window.kavarinTestPads[0].buttons[0].pressed = true; window.kavarinTestPads[1].axes[1] = -0.9; });
+    await sleep(300);
+    await set(() => { window.kavarinTestPads[0].buttons[0].pressed = false; window.kavarinTestPads[1].axes[1] = 0; window.kavarinTestPads[0].buttons[13].pressed = true; });
+    await sleep(300);
+    await set(() => { window.kavarinTestPads[0].buttons[13].pressed = false; window.kavarinTestPads[1].buttons[3].pressed = true; });
+    await sleep(100);
+    await set(() => { window.kavarinTestPads[1].buttons[3].pressed = false; });
+    await sleep(100);
+    const { record: r } = await Shown(p);
+    const lines = r.split('\n').filter((l) => /^(down|up) /.test(l));
+    const want = ['down 83', 'down 221', 'up 83', 'down 88', 'up 221', 'up 88', 'down 186', 'up 186'];
+    Check(JSON.stringify(lines) === JSON.stringify(want) && e.length === 0,
+      `two controllers fly the left and the right ship: ${lines.join(', ')}`);
     await p.close();
   }
 

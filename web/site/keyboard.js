@@ -83,26 +83,33 @@ export class Controllers {
   }
 
   // Reads the controllers; `front` is false while the game is not the page's front window.
+  // Buttons let go are sent before buttons pressed, as the desktop sends key-ups first.
   Poll(now, front) {
-    const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+    const pads = [...(navigator.getGamepads ? navigator.getGamepads() : [])].filter((pad) => pad && pad.connected);
     for (const pad of pads) {
-      if (!pad || !pad.connected) continue;
-      if (!this.seen.has(pad.index)) {
-        this.core._kv_pad_connect(pad.index);
-        this.seen.set(pad.index, { buttons: [], stick: 0 });
-      }
-      const held = this.seen.get(pad.index);
-      for (const [number, button] of PadButtons) {
-        const pressed = front && !!pad.buttons[number] && pad.buttons[number].pressed;
-        if (pressed !== !!held.buttons[number]) {
-          held.buttons[number] = pressed;
-          this.core._kv_pad_button(pad.index, button, pressed ? 1 : 0, now);
+      if (this.seen.has(pad.index)) continue;
+      this.core._kv_pad_connect(pad.index);
+      this.seen.set(pad.index, { buttons: [], stick: 0 });
+    }
+    for (const index of [...this.seen.keys()]) {
+      if (!pads.some((pad) => pad.index === index)) this.Drop(index);
+    }
+    for (const pressing of [false, true]) {
+      for (const pad of pads) {
+        const held = this.seen.get(pad.index);
+        for (const [number, button] of PadButtons) {
+          const pressed = front && !!pad.buttons[number] && pad.buttons[number].pressed;
+          if (pressed !== !!held.buttons[number] && pressed === pressing) {
+            held.buttons[number] = pressed;
+            this.core._kv_pad_button(pad.index, button, pressed ? 1 : 0, now);
+          }
         }
-      }
-      const stick = front && pad.axes.length > 1 ? Math.round(Math.max(-1, Math.min(1, pad.axes[1])) * 32767) : 0;
-      if (stick !== held.stick) {
-        held.stick = stick;
-        this.core._kv_pad_stick(pad.index, stick);
+        if (!pressing) continue;
+        const stick = front && pad.axes.length > 1 ? Math.round(Math.max(-1, Math.min(1, pad.axes[1])) * 32767) : 0;
+        if (stick !== held.stick) {
+          held.stick = stick;
+          this.core._kv_pad_stick(pad.index, stick);
+        }
       }
     }
   }
