@@ -1,5 +1,6 @@
 // node web/serve.mjs SITE PORT: serves the static site at http://127.0.0.1:PORT/ for trying it
-// out (port 0: any free port, printed). Any static web server will do, if it sends .wasm as application/wasm.
+// out (port 0: any free port, printed). Any static web server will do, if it sends .wasm as
+// application/wasm.
 import { createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
 import path from 'node:path';
@@ -33,6 +34,11 @@ createServer(async (request, response) => {
   } catch {
     response.writeHead(404).end();
   }
-}).listen(Number(port), '127.0.0.1', function () {
-  console.log(`Kavarin is at http://127.0.0.1:${this.address().port}/ (Ctrl+C stops)`);
-});
+})
+  .on('error', (e) => {
+    console.error(`serve.mjs: cannot serve on 127.0.0.1 port ${port}: ${e.message}`);
+    process.exit(1);
+  })
+  .listen(Number(port), '127.0.0.1', function () {
+    console.log(`Kavarin is at http://127.0.0.1:${this.address().port}/ (Ctrl+C stops)`);
+  });
