@@ -12,7 +12,8 @@ const puppeteer = require('puppeteer-core');
 export async function OpenSite(site) {
   const server = spawn(process.execPath, ['web/serve.mjs', site, '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
   const url = await new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error('the server did not start')), 10000);
+    server.on('error', reject);
+    const timer = setTimeout(() => { server.kill(); reject(new Error('the server did not start')); }, 10000);
     server.stdout.on('data', (data) => {
       const found = /http:\/\/127\.0\.0\.1:\d+\//.exec(String(data));
       if (found) { clearTimeout(timer); resolve(found[0]); }
@@ -20,7 +21,7 @@ export async function OpenSite(site) {
     server.on('exit', () => reject(new Error('the server stopped')));
   });
   const profile = mkdtempSync(path.join(os.tmpdir(), 'kavarin-chromium-'));
-  const browser = await puppeteer.launch({
+  const launched = puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -28,6 +29,14 @@ export async function OpenSite(site) {
       `--user-data-dir=${profile}`],
     protocolTimeout: 60000,
   });
+  let browser;
+  try {
+    browser = await launched;
+  } catch (e) {
+    server.kill();
+    rmSync(profile, { recursive: true, force: true });
+    throw e;
+  }
   const close = async () => {
     await browser.close().catch(() => {});
     server.kill();
