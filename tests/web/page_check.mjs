@@ -259,6 +259,33 @@ try {
       `on a ${name} layout the key ${key} is ${code} and moves the ship (${field}=${y})`);
     await p.close();
   }
+  // --- A browser that cannot tell the layout (no navigator.keyboard): the right player's keys by
+  // place whatever they type, letters by the letter (an AZERTY A on the Q place).
+  {
+    const { page: p, errors: e } = await OpenPage(site, {
+      width: 1280, height: 800,
+      before: `Object.defineProperty(navigator, 'keyboard', { value: undefined });`,
+    });
+    await p.keyboard.press('F2');
+    const cdp = await p.createCDPSession();
+    const key = async (code, text, vk) => {
+      for (const type of ['keyDown', 'keyUp']) {
+        await cdp.send('Input.dispatchKeyEvent', { type, code, key: text, windowsVirtualKeyCode: vk });
+      }
+    };
+    await key('KeyQ', 'a', 65);
+    await key('BracketRight', '$', 186);
+    await key('KeyA', 'q', 81);
+    await key('KeyW', 'z', 90);
+    await key('Semicolon', 'm', 77);
+    await sleep(100);
+    const { record: r } = await Shown(p);
+    const lines = r.split('\n').filter((l) => /^(down|up) /.test(l));
+    const want = ['down 65', 'up 65', 'down 221', 'up 221', 'down 81', 'up 81', 'down 186', 'up 186'];
+    Check(JSON.stringify(lines) === JSON.stringify(want) && e.length === 0,
+      `without the layout, AZERTY key events give ${lines.filter((l) => l.startsWith('down')).join(', ')}`);
+    await p.close();
+  }
 } finally {
   await site.close();
   rmSync(work, { recursive: true, force: true });
