@@ -259,6 +259,27 @@ try {
       `on a ${name} layout the key ${key} is ${code} and moves the ship (${field}=${y})`);
     await p.close();
   }
+  // --- Exit: where the page stays open, the game is as it was when the page opened, and plays on.
+  {
+    const { page: p, errors: e } = await OpenPage(site, { width: 1280, height: 800 });
+    await p.keyboard.press('F2');
+    await p.keyboard.press('KeyS');
+    await sleep(300);
+    await p.click('#KG1 .top');
+    await p.click('#Exit1');
+    await sleep(100);
+    const exited = await Shown(p);
+    await p.keyboard.press('F2');
+    await p.keyboard.press('Semicolon');
+    await sleep(300);
+    const again = await Shown(p);
+    const native = Replay(again.record, 'after-exit');
+    Check(!exited.grey.includes('1') && exited.record.endsWith('browser\nstate\n') &&
+      again.record.includes('start\n') && SameField(again, native.pixels) && again.grey.includes('1') && e.length === 0,
+      'Exit leaves the page as it opened, and a new match then plays and shows as kavarin-replay draws it');
+    await p.close();
+  }
+
   // --- A browser that cannot tell the layout (no navigator.keyboard): the right player's keys by
   // place whatever they type, letters by the letter (an AZERTY A on the Q place).
   {

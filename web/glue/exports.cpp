@@ -10,7 +10,6 @@
 #include "app/controllers/controller_keys.h"
 #include "app/view_key_rule.h"
 #include "app/zoom_rule.h"
-#include "render/drawing_surface.h"
 #include "tools/soundgen/synth.h"
 #include "web/glue/icon_pixels.h"
 #include "web/glue/web_game.h"
@@ -122,13 +121,6 @@ EMSCRIPTEN_KEEPALIVE int kv_full_screen_zoom(int width, int height, double ratio
 
 EMSCRIPTEN_KEEPALIVE int kv_smallest_zoom(double ratio) {
   return kavarin::zoom_rule::SmallestZoom(ratio);
-}
-
-// The field's shown size in CSS pixels at `zoom`: width * 65536 + height.
-EMSCRIPTEN_KEEPALIVE int kv_shown_size(int zoom, double ratio) {
-  const auto shown =
-      kavarin::zoom_rule::ShownSize({kavarin::FieldWidth, kavarin::FieldHeight}, zoom, ratio);
-  return shown.width * 65536 + shown.height;
 }
 
 EMSCRIPTEN_KEEPALIVE int kv_pad_connect(int id) {

@@ -18,8 +18,14 @@ async function Main() {
   const sounds = new CueSounds(core);
   const canvas = $('field');
   const context = canvas.getContext('2d', { alpha: false });
-  const pixels = new ImageData(new Uint8ClampedArray(core.HEAPU8.buffer, core._kv_pixels(), 400 * 300 * 4), 400, 300);
-  context.putImageData(pixels, 0, 0);
+  // The canvas shows the game's RGBA pixels where they lie in the module's memory; a new game
+  // (Exit) has them elsewhere, and shows them whole.
+  let pixels = null;
+  const ShowWhole = () => {
+    pixels = new ImageData(new Uint8ClampedArray(core.HEAPU8.buffer, core._kv_pixels(), 400 * 300 * 4), 400, 300);
+    context.putImageData(pixels, 0, 0);
+  };
+  ShowWhole();
 
   // --- The window's parts: menus, dialogs, which of them is in front.
   const accessKeys = new Map();  // menu id to its access key
@@ -76,7 +82,8 @@ async function Main() {
     window.close();
     sounds.Stop();
     core._kv_create();
-    Redraw();
+    pads.Forget();
+    ShowWhole();
   };
   const ShowHowToPlay = () => { CloseMenus(); howToPlay.hidden = false; front = 'Form3'; };
   const ShowVersion = () => { CloseMenus(); modal.hidden = false; $('Button1').focus(); };

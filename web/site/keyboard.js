@@ -76,6 +76,11 @@ export class Controllers {
     addEventListener('gamepaddisconnected', (e) => this.Drop(e.gamepad.index));
   }
 
+  // A new game has no seats yet: the controllers connect to it afresh.
+  Forget() {
+    this.seen.clear();
+  }
+
   Drop(index) {
     if (!this.seen.has(index)) return;
     this.seen.delete(index);
