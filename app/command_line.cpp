@@ -135,9 +135,12 @@ std::string UsageText(std::span<const CommandLineOption> table) {
       "With --host or --join two players play one match on two machines: the host flies the\n"
       "left ship and the guest the right one, each from the whole keyboard.\n\n";
   for (const CommandLineOption& option : table) {
-    std::string left = "  " + std::string(option.name);
-    if (option.takes == Takes::Value) left += " " + std::string(option.valueName);
-    if (option.takes == Takes::OptionalValue) left += " [" + std::string(option.valueName) + "]";
+    // Appended, not "  " + std::string(...): g++ 12 at -O3 takes the copy into the front of a
+    // string for an overlapping one, which it cannot be (GCC bug 105329).
+    std::string left = std::string("  ").append(option.name);
+    if (option.takes == Takes::Value) left.append(" ").append(option.valueName);
+    if (option.takes == Takes::OptionalValue)
+      left.append(" [").append(option.valueName).append("]");
     left.resize(std::max<size_t>(left.size() + 2, 24), ' ');
     usage += left + std::string(option.description) + "\n";
   }

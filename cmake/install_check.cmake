@@ -1,6 +1,9 @@
 # Installs a build into a scratch prefix and checks that it lands like a desktop program.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -DGAME_DIR=games -DICON_SIZES="16;32;..."
-#         [-DDESKTOP_VALIDATE=...] [-DAPPSTREAMCLI=...] -P install_check.cmake
+#         [-DREPLAY_RECORD=match.txt] [-DDESKTOP_VALIDATE=...] [-DAPPSTREAMCLI=...]
+#         -P install_check.cmake
+# REPLAY_RECORD is a match record with the state line it ends in beside it (match.state): the
+# installed kavarin-replay must replay it to that line.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var BUILD_DIR PREFIX GAME_DIR ICON_SIZES)
@@ -25,7 +28,8 @@ endforeach()
 set(metainfo share/metainfo/io.github.kavarin.kavarin.metainfo.xml)
 set(missing "")
 foreach(path ${GAME_DIR}/kavarin share/applications/kavarin.desktop ${metainfo}
-             share/man/man6/kavarin.6.gz share/kavarin/sounds/hassha.wav
+             share/man/man6/kavarin.6.gz ${GAME_DIR}/kavarin-replay
+             share/man/man6/kavarin-replay.6.gz share/kavarin/sounds/hassha.wav
              share/kavarin/sounds/shuku.wav share/kavarin/sounds/chou.wav
              share/kavarin/sounds/hakai.wav share/doc/kavarin/copyright
              share/doc/kavarin/changelog.Debian.gz)
@@ -45,6 +49,18 @@ endif()
 # The game finds its sounds from the folder it is installed in.
 if(NOT IS_DIRECTORY ${PREFIX}/${GAME_DIR}/../share/kavarin/sounds)
   message(FATAL_ERROR "install_check: ${GAME_DIR}/../share/kavarin/sounds is not the sounds")
+endif()
+
+# The installed replayer replays a record to the state its match ended in.
+if(REPLAY_RECORD)
+  cmake_path(REPLACE_EXTENSION REPLAY_RECORD LAST_ONLY .state OUTPUT_VARIABLE expected_state)
+  file(READ ${expected_state} expected)
+  execute_process(COMMAND ${PREFIX}/${GAME_DIR}/kavarin-replay ${REPLAY_RECORD}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE replayed ERROR_VARIABLE replay_error)
+  if(NOT status EQUAL 0 OR NOT replayed STREQUAL expected)
+    message(FATAL_ERROR "install_check: the installed kavarin-replay replayed ${REPLAY_RECORD} "
+                        "with status ${status} to\n${replayed}${replay_error}\nnot\n${expected}")
+  endif()
 endif()
 
 # The menu entry names the game, the program it starts and the icon it shows.
@@ -89,4 +105,4 @@ else()
   message(STATUS "appstreamcli not found; the AppStream description was not checked")
 endif()
 message(STATUS "install_check: ${PREFIX} holds the game, its sounds, menu entry, metadata, "
-               "icons, manual page and package documents")
+               "icons, manual pages, kavarin-replay and package documents")

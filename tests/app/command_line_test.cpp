@@ -76,7 +76,7 @@ TEST(CommandLine, HelpAndVersionWinAndStrangeWordsAreRefused) {
   for (const auto& words : bad) {
     const CommandLine line = Parse(words);
     std::string shown;
-    for (std::string_view w : words) shown += "[" + std::string(w) + "]";
+    for (std::string_view w : words) shown.append("[").append(w).append("]");
     EXPECT_EQ(line.action, Action::Error) << shown;
     EXPECT_FALSE(line.error.empty()) << shown;
     EXPECT_EQ(line.error.find('\n'), std::string::npos) << shown;

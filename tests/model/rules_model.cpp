@@ -463,7 +463,7 @@ std::string Model::StateLine() const {
     names >> name;
     s += ' ' + name + '=';
     const int count = name.find("WreckD") != std::string::npos ? 10 : 1;
-    for (int i = 0; i < count; ++i) s += (i ? "," : "") + std::to_string(v[i]);
+    for (int i = 0; i < count; ++i) s.append(i ? "," : "").append(std::to_string(v[i]));
   }
   return s + "\n";
 }

@@ -83,7 +83,7 @@ TEST(ReplayExecutable, ABadLineExitsWithStatus2AfterTheEarlierOutput) {
 }
 
 TEST(ReplayExecutable, AMissingScriptOrExtraArgumentsExitWithStatus2) {
-  const Outcome missing = RunTool("'" + Temp("no-such-script") + "'");
+  const Outcome missing = RunTool(std::string("'").append(Temp("no-such-script")).append("'"));
   EXPECT_EQ(missing.status, 2);
   EXPECT_TRUE(missing.err.starts_with("kavarin-replay: ")) << missing.err;
   EXPECT_TRUE(missing.out.empty());
