@@ -8,6 +8,7 @@
 #include "app/pacing/tick_schedule.h"
 #include "match/match.h"
 #include "match/simulation.h"
+#include "render/drawing_surface.h"
 #include "web/glue/local_record.h"
 
 namespace kavarin {
@@ -56,7 +57,7 @@ class WebGame final : public Observer {
   // What the game drew since the canvas was last brought up to date, as right/bottom exclusive.
   int32_t left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
   int cue_ = -1;
-  std::array<uint8_t, 400 * 300 * 4> rgba_{};
+  std::array<uint8_t, FieldWidth * FieldHeight * 4> rgba_{};
 };
 
 }  // namespace kavarin

@@ -202,7 +202,8 @@ async function Main() {
   }
   function Frame() {
     const begin = now();
-    pads.Poll(begin, front !== null && !modalOpen() && document.hasFocus());
+    // Controllers fly the ships while the page is in front and no modal box is open.
+    pads.Poll(begin, !modalOpen() && document.hasFocus());
     const ran = core._kv_frame(begin);
     Redraw();
     const cue = core._kv_cue();
