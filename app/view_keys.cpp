@@ -3,26 +3,38 @@
 #include <QKeyEvent>
 
 namespace kavarin {
+namespace {
 
-ViewKey ViewKeyOf(const QKeyEvent& event) {
-  // Shift may be needed to type "+" or "=", and the keypad's keys count as well.
-  const Qt::KeyboardModifiers mods = event.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
-  switch (event.key()) {
+NamedKey NamedKeyOf(int key) {
+  switch (key) {
     case Qt::Key_Equal:
+      return NamedKey::Equal;
     case Qt::Key_Plus:
-      return mods == Qt::ControlModifier ? ViewKey::ZoomIn : ViewKey::None;
+      return NamedKey::Plus;
     case Qt::Key_Minus:
-      return mods == Qt::ControlModifier ? ViewKey::ZoomOut : ViewKey::None;
+      return NamedKey::Minus;
     case Qt::Key_F11:
-      return mods == Qt::NoModifier ? ViewKey::ToggleFullScreen : ViewKey::None;
+      return NamedKey::F11;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return mods == Qt::AltModifier ? ViewKey::ToggleFullScreen : ViewKey::None;
+      return NamedKey::Enter;
     case Qt::Key_Escape:
-      return mods == Qt::NoModifier ? ViewKey::LeaveFullScreen : ViewKey::None;
+      return NamedKey::Escape;
     default:
-      return ViewKey::None;
+      return NamedKey::Other;
   }
+}
+
+}  // namespace
+
+ViewKey ViewKeyOf(const QKeyEvent& event) {
+  // The keypad's keys count as well.
+  const Qt::KeyboardModifiers mods = event.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+  uint8_t held = NoViewModifier;
+  if (mods & Qt::ControlModifier) held |= ControlHeld;
+  if (mods & Qt::AltModifier) held |= AltHeld;
+  if (mods & ~(Qt::ControlModifier | Qt::AltModifier)) held |= OtherHeld;
+  return ViewKeyOf(NamedKeyOf(event.key()), held);
 }
 
 }  // namespace kavarin

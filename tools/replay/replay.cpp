@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -157,6 +158,9 @@ class Replay {
     } else if (command == "state") {
       ExpectWords(words, 1, 1, "");
       PrintState();
+    } else if (command == "hash") {
+      ExpectWords(words, 1, 1, "");
+      PrintHash();
     } else if (command == "trace") {
       ExpectWords(words, 2, 2, "on or off");
       if (words[1] == "on")
@@ -256,6 +260,15 @@ class Replay {
 
   void PrintState() {
     AppendStateLine(out_.Buffer(), sim_);
+    out_.EndLine();
+  }
+
+  // The whole simulation's hash, as the online game compares it and the web build checks it.
+  void PrintHash() {
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "hash %016llx",
+                  static_cast<unsigned long long>(SimulationHash(sim_)));
+    out_.Text(hex);
     out_.EndLine();
   }
 
