@@ -21,6 +21,7 @@ bool LineReader::Next() {
   words_.clear();
   inWord_ = false;
   skipping_ = false;
+  inHeader_ = false;
   taken_ = 1;
   bool any = false;             // the line has at least its end
   bool carriageReturn = false;  // a '\r', held back until the next byte shows if it ends the line
@@ -53,13 +54,26 @@ bool LineReader::Next() {
 
 void LineReader::Take(char c) {
   if (skipping_) return;
+  if (inHeader_) {
+    if (header_.size() < ShortWord * 2)
+      header_.push_back(c);
+    else
+      skipping_ = true;
+    return;
+  }
   if (c == ' ' || c == '\t') {
     if (inWord_) EndWord();
     return;
   }
   if (!inWord_) {
     if (ends_.empty() && c == '#') {
-      skipping_ = true;  // a comment
+      // A comment; the first line's is kept in part, for a record's header.
+      if (number_ == 0) {
+        inHeader_ = true;
+        header_ = "#";
+      } else {
+        skipping_ = true;
+      }
       return;
     }
     inWord_ = true;
