@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "online/enet_transport.h"
 #include "online/online_loop.h"
@@ -74,6 +76,59 @@ TEST(WaitingHost, IsHeldAtMostFiveSecondsAndKeepsNoRecordOfAMatchThatDidNotBegin
   std::ifstream in(record);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier record\n");
   fs::remove(record);
+}
+
+// Every match of a run keeps its own record: the second is written beside the first, numbered,
+// and the first is as it was.
+TEST(WaitingHost, KeepsEveryMatchsRecord) {
+  const fs::path dir =
+      fs::path(::testing::TempDir()) / ("kavarin-records-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::string error;
+  uint16_t port = 0;
+  {
+    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
+    ASSERT_TRUE(probe) << error;
+    port = probe->Port();
+  }
+  SessionDisplay display;
+  const SessionOptions fast{.paced = false, .inputDelay = 0};
+  OnlineLoop host(
+      Player::Host, [port](std::string& e) { return EnetTransport::Listen(port, e, "127.0.0.1"); },
+      display, LoopOptions{.session = fast, .record = (dir / "match.txt").string(), .kept = {}});
+  ASSERT_TRUE(host.Open(error)) << error;
+  std::vector<std::string> said;
+  for (const int64_t frames : {40, 70}) {
+    OnlineLoop guest(
+        Player::Guest, [port](std::string& e) { return EnetTransport::Join("127.0.0.1", port, e); },
+        display, LoopOptions{.session = fast, .record = {}, .kept = {}});
+    ASSERT_TRUE(guest.Open(error)) << error;
+    const auto ends = [frames](Session& s) {
+      if (s.NextFrame() >= frames) s.EndInputs();
+    };
+    const int64_t start = SteadyNowUs();
+    while (!(host.Done() && guest.Done()) && SteadyNowUs() - start < 10'000'000) {
+      host.Frame(SteadyNowUs(), ends);
+      guest.Frame(SteadyNowUs(), ends);
+      host.Wait(1);
+    }
+    ASSERT_EQ(host.Why(), MatchEnd::Finished);
+    said.push_back(host.RecordPath());
+    ASSERT_TRUE(host.Again(error)) << error;
+  }
+  ASSERT_EQ(said, (std::vector<std::string>{(dir / "match.txt").string(),
+                                            (dir / "match-2.txt").string()}));
+  for (const auto& [path, frames] : {std::pair{said[0], 40}, {said[1], 70}}) {
+    std::ifstream in(path);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_TRUE(first.starts_with("# Kavarin online match: " + std::to_string(frames) + " frames"))
+        << path << ": " << first;
+  }
+  EXPECT_EQ(NumberedPath("/a.b/match", 3), "/a.b/match-3");
+  EXPECT_EQ(NumberedPath(".hidden", 2), ".hidden-2");
+  EXPECT_EQ(NumberedPath("x.tar.txt", 1), "x.tar.txt");
+  fs::remove_all(dir);
 }
 
 }  // namespace

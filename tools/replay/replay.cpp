@@ -171,7 +171,8 @@ class Replay {
     } else {
       throw LineError{"unknown command " + Shown(command)};
     }
-    lastWasState_ = command == "state";
+    // A record ends with its state; one edited to draw its field instead ends as well.
+    if (command != "trace") lastWasState_ = command == "state" || command == "field";
   }
 
   // A record of an online match says how many frames it holds on its first line.
