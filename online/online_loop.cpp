@@ -45,10 +45,11 @@ bool OnlineLoop::Open(std::string& error) {
   if (!opened) link_ = std::make_unique<NoLink>();
   session_ = std::make_unique<Session>(me_, *link_, display_, options_.session);
   ++generation_;
-  openedUs_ = finishedUs_ = lastNoticeUs_ = -1;
+  openedUs_ = finishedUs_ = lastNoticeUs_ = connectingUs_ = linkedUs_ = -1;
   noticeFrames_ = 0;
   linked_ = played_ = ended_ = done_ = recordWritten_ = false;
   recordError_.clear();
+  recordPath_.clear();
   failure_ = opened ? std::string() : error;
   if (!opened) ended_ = done_ = true;
   return opened;
@@ -70,6 +71,13 @@ OnlineLoop::Report OnlineLoop::Frame(int64_t nowUs, const std::function<void(Ses
   }
   if (!linked_) {
     link_->Service();
+    // A half-open connection holds a host's only slot: after the timeout it waits afresh.
+    if (me_ == Player::Host && link_->State() == LinkState::Connecting) {
+      if (connectingUs_ < 0) connectingUs_ = nowUs;
+      if (nowUs - connectingUs_ > options_.session.timeoutUs) return WaitAgain();
+    } else {
+      connectingUs_ = -1;
+    }
     if (link_->State() != LinkState::Connected) {
       // A host waits as long as it takes; a guest gives up in the end.
       if (me_ == Player::Guest &&
@@ -82,22 +90,21 @@ OnlineLoop::Report OnlineLoop::Frame(int64_t nowUs, const std::function<void(Ses
       return Report::Waiting;
     }
     linked_ = true;
+    linkedUs_ = nowUs;
   }
   Session& session = *session_;
   session.Poll(nowUs);
+  // A guest that connects and never says hello does not keep the host from the next one.
+  if (me_ == Player::Host && session.State() == SessionState::Connecting &&
+      nowUs - linkedUs_ > options_.session.timeoutUs)
+    return WaitAgain();
   if (session.State() == SessionState::Playing && inputs) inputs(session);
   const bool made = session.Advance(nowUs);
   played_ = played_ || session.State() == SessionState::Playing;
   link_->Service();
   if (link_->State() == LinkState::Closed) {
     // A guest that left before it even said hello leaves the host waiting for the next one.
-    if (me_ == Player::Host && session.State() == SessionState::Connecting) {
-      std::string error;
-      if (Open(error)) return Report::Waiting;
-      why_ = MatchEnd::CouldNotConnect;
-      failure_ = error;
-      return Report::Ended;
-    }
+    if (me_ == Player::Host && session.State() == SessionState::Connecting) return WaitAgain();
     // What arrived before the link closed comes first: the other side's goodbye ends the record.
     session.Poll(nowUs);
     session.OtherLeft();
@@ -130,6 +137,14 @@ OnlineLoop::Report OnlineLoop::Frame(int64_t nowUs, const std::function<void(Ses
       break;
   }
   return made ? Report::NewFrame : Report::Waiting;
+}
+
+OnlineLoop::Report OnlineLoop::WaitAgain() {
+  std::string error;
+  if (Open(error)) return Report::Waiting;
+  why_ = MatchEnd::CouldNotConnect;
+  failure_ = error;
+  return Report::Ended;
 }
 
 void OnlineLoop::Finish(int64_t nowUs) {
@@ -175,12 +190,25 @@ void OnlineLoop::Close() {
 }
 
 void OnlineLoop::WriteRecord() {
-  // A match that never began has nothing to keep, and an earlier record is not replaced by it.
-  if (options_.record.empty() || recordWritten_ || !played_) return;
+  // A match that never began (no frame confirmed) has nothing to keep, and an earlier record is
+  // not replaced by it.
+  if (options_.record.empty() || recordWritten_ || !played_ || session_->Settled() < 0) return;
   recordWritten_ = true;
+  // Each match of a run keeps its own record: the second and later are numbered.
+  recordPath_ = NumberedPath(options_.record, ++records_);
   std::string error;
-  if (!::kavarin::WriteRecord(options_.record, session_->Record().Script(), error, options_.kept))
+  if (!::kavarin::WriteRecord(recordPath_, session_->Record().Script(), error, options_.kept))
     recordError_ = error;
+}
+
+std::string NumberedPath(const std::string& path, int n) {
+  if (n <= 1) return path;
+  const size_t slash = path.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = path.rfind('.');
+  // A leading dot names a hidden file, not an extension.
+  if (dot == std::string::npos || dot <= name) dot = path.size();
+  return path.substr(0, dot) + "-" + std::to_string(n) + path.substr(dot);
 }
 
 }  // namespace kavarin

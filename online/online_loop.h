@@ -29,10 +29,14 @@ struct LoopOptions {
   // A finished match waits this long at most for the other machine to have all it needs.
   int64_t lingerUs = 5'000'000;
   // Where the record is written when a match that began ends; empty for none. It never replaces
-  // one of `kept`.
+  // one of `kept`. The second and later matches of a loop write it numbered (NumberedPath).
   std::string record;
   std::vector<KeptFile> kept;
 };
+
+// The record path of a loop's `n`th match, from 1: the path itself, then with "-n" before the
+// extension: match.txt, match-2.txt, match-3.txt.
+std::string NumberedPath(const std::string& path, int n);
 
 // One player's side of online play, driven frame by frame: the one loop both front ends use,
 // the window's frame clock and the headless peer. It owns the rules of the life of a match:
@@ -81,6 +85,8 @@ class OnlineLoop {
   bool Done() const { return done_; }
   // The record could not be written: why.
   const std::string& RecordError() const { return recordError_; }
+  // Where the last match's record went, or was to go; empty when none was written.
+  const std::string& RecordPath() const { return recordPath_; }
   // Why the link could not be made, or opened again; empty when nothing said.
   const std::string& Failure() const { return failure_; }
   // Counts the links opened: a front end that holds on to the session or the link's handle
@@ -93,6 +99,8 @@ class OnlineLoop {
   void Finish(int64_t nowUs);
   void Close();
   void WriteRecord();
+  // A host's link that holds no guest is opened afresh.
+  Report WaitAgain();
 
   Player me_;
   OpenLink open_;
@@ -103,6 +111,9 @@ class OnlineLoop {
   int64_t openedUs_ = -1;
   int64_t finishedUs_ = -1;
   int64_t lastNoticeUs_ = -1;
+  int64_t connectingUs_ = -1;  // since when a host's link is half open
+  int64_t linkedUs_ = -1;
+  int records_ = 0;  // records written by this loop
   int noticeFrames_ = 0;
   bool linked_ = false;
   bool played_ = false;
@@ -112,6 +123,7 @@ class OnlineLoop {
   int generation_ = 0;
   MatchEnd why_ = MatchEnd::Finished;
   std::string recordError_;
+  std::string recordPath_;
   std::string failure_;
 };
 

@@ -7,8 +7,8 @@
 
 namespace kavarin {
 
-Rollback::Rollback(Player me, SessionDisplay& display, RollbackOutbox& out)
-    : me_(me), display_(display), out_(out), watcher_(display) {
+Rollback::Rollback(Player me, SessionDisplay& display, RollbackOutbox& out, int64_t longest)
+    : me_(me), display_(display), out_(out), watcher_(display), longest_(longest) {
   localHashFrame_.fill(-1);
   remoteHashFrame_.fill(-1);
 }
@@ -34,7 +34,7 @@ bool Rollback::PeerHasAll() const {
 
 int64_t Rollback::EndFrame() const {
   if (localEnd_ < 0 || remoteEnd_ < 0) return -1;
-  return std::max(localEnd_, remoteEnd_);
+  return std::min(std::max(localEnd_, remoteEnd_), longest_);
 }
 
 int64_t Rollback::FinalLocal() const {
@@ -74,7 +74,7 @@ void Rollback::Input(InputEvent event) {
   if (!own) return;
   int64_t frame = std::max(localOpen_, inputFrame_);
   while (LocalAt(frame).Full() && frame < localOpen_ + MaxCarry) ++frame;
-  if (LocalAt(frame).Full()) {
+  if (LocalAt(frame).Full() || frame >= longest_) {
     ++counters_.eventsDropped;
     return;
   }
@@ -96,8 +96,11 @@ bool Rollback::ValidInputs(const Inputs& in) const {
   if (FromWire(in.received) >= FinalLocal() || first > remoteKnown_ + 1) return false;
   // Until our inputs end it runs at most MaxPredictedFrames past the last of them it has.
   if (localEnd_ < 0 && int64_t{in.senderFrame} > FinalLocal() + MaxPredictedFrames) return false;
-  // Where its inputs end is said once and never changes; nothing it did comes after it.
-  if (remoteEnd_ >= 0 && endFrame != remoteEnd_) return false;
+  // Where its inputs end is said once and never changes; nothing it did comes after it. At the
+  // longest match they end whether it says so or not.
+  if (endFrame > longest_) return false;
+  if (remoteEnd_ >= 0 && endFrame != remoteEnd_ && !(endFrame < 0 && remoteEnd_ == longest_))
+    return false;
   // Its end is at most its input delay and the frames of events carried on past its next frame,
   // which is bounded as above until our inputs end.
   if (remoteEnd_ < 0 && endFrame >= 0 &&
@@ -108,6 +111,7 @@ bool Rollback::ValidInputs(const Inputs& in) const {
   for (int i = 0; i < in.count; ++i) {
     const int64_t f = first + i;
     const FrameInput& input = in.frames[static_cast<size_t>(i)];
+    if (f >= longest_) break;  // no part of the match
     if (endFrame >= 0 && f >= endFrame && !input.Empty()) return false;
     // Each event is one of the sender's own ship's keys, Space or Start, as it maps them.
     for (const InputEvent& e : input.Events())
@@ -124,6 +128,7 @@ bool Rollback::TakeInputs(const Inputs& in, int roundTripMs, bool finished) {
   const int64_t first = in.first;
   const int64_t now = timeline_.Next();
   peerHas_ = std::max(peerHas_, FromWire(in.received));
+  peerNext_ = std::max(peerNext_, int64_t{in.senderFrame});
   if (in.endFrame != NoFrame) remoteEnd_ = in.endFrame;
   sync_.Heard(now, in.senderFrame, in.advantage, roundTripMs);
   if (finished) {
@@ -133,6 +138,7 @@ bool Rollback::TakeInputs(const Inputs& in, int roundTripMs, bool finished) {
   }
   for (int i = 0; i < in.count; ++i) {
     const int64_t f = first + i;
+    if (f >= longest_) break;
     if (f != remoteKnown_ + 1) continue;  // known already
     // Room in the ring: the frames from the oldest still needed on.
     if (f - std::min(settled_ + 1, timeline_.Next() - Timeline::Kept + 1) >= Ring) break;
@@ -144,12 +150,26 @@ bool Rollback::TakeInputs(const Inputs& in, int roundTripMs, bool finished) {
     if (f < timeline_.Next() && !input.Empty())
       correctFrom_ = correctFrom_ < 0 ? f : std::min(correctFrom_, f);
   }
+  // A player who never ends is ended by the longest match.
+  if (remoteEnd_ < 0 && remoteKnown_ >= longest_ - 1) remoteEnd_ = longest_;
+  NoteFinal();
   return true;
 }
 
 bool Rollback::TakeCheckpoint(const Checkpoint& c, bool playing) {
   const int64_t frame = c.frame;
-  if (frame % CheckpointEvery != CheckpointEvery - 1 || !PeerMaySettle(frame)) return false;
+  if (!PeerMaySettle(frame)) return false;
+  // The hash after the last frame, which the other machine repeats until it goes: it may come
+  // before this machine knows where the match ends.
+  const int64_t end = EndFrame();
+  if (frame % CheckpointEvery != CheckpointEvery - 1 || frame == end - 1) {
+    if (frame < remoteFinalFrame_) return false;
+    if (frame == remoteFinalFrame_) return remoteFinalHash_ == c.hash;
+    remoteFinalFrame_ = frame;
+    remoteFinalHash_ = c.hash;
+    if (playing) CompareFinal();
+    if (frame % CheckpointEvery != CheckpointEvery - 1) return true;
+  }
   const size_t at = static_cast<size_t>(frame / CheckpointEvery % Checkpoints);
   // An older checkpoint never replaces a newer one; the same one is the same hash.
   if (remoteHashFrame_[at] > frame) return false;
@@ -179,6 +199,8 @@ void Rollback::Simulate(bool newest) {
 void Rollback::Advance() {
   Simulate(true);
   localOpen_ = std::max(localOpen_, timeline_.Next() + delay_);
+  // Every frame before the longest match's end is final: the local inputs end there.
+  if (localEnd_ < 0 && localOpen_ >= longest_) localEnd_ = longest_;
   Settle();
 }
 
@@ -197,6 +219,30 @@ void Rollback::Correct() {
   ++counters_.rollbacks;
   counters_.framesResimulated += upTo - from;
   display_.PictureReplaced();
+}
+
+void Rollback::NoteFinal() {
+  const int64_t end = EndFrame();
+  if (finalKnown_ || end < 0 || settled_ < end - 1 || !timeline_.Keeps(end)) return;
+  finalHash_ = SimulationHash(timeline_.Before(end));
+  finalKnown_ = true;
+  CompareFinal();
+}
+
+void Rollback::CompareFinal() {
+  if (!finalKnown_ || finalAgreed_) return;
+  const int64_t last = EndFrame() - 1;
+  const size_t at = static_cast<size_t>(std::max<int64_t>(last, 0) / CheckpointEvery % Checkpoints);
+  uint64_t remote = remoteFinalHash_;
+  if (remoteFinalFrame_ != last) {
+    // It may have come as a usual checkpoint, before this machine knew it was the last.
+    if (remoteHashFrame_[at] != last) return;
+    remote = remoteHashes_[at];
+  }
+  if (remote == finalHash_)
+    finalAgreed_ = true;
+  else
+    out_.FoundApart();
 }
 
 void Rollback::Settle() {
@@ -223,6 +269,7 @@ void Rollback::Settle() {
       }
     }
   }
+  NoteFinal();
 }
 
 void Rollback::EndRecordWith(int64_t end) {
@@ -281,6 +328,8 @@ void Rollback::SendInputs() {
     if (localEnd_ < 0 || f < localEnd_) in.frames[static_cast<size_t>(i)] = LocalAt(f);
   }
   out_.Post(in);
+  // Until the other machine goes, it hears the hash after the last frame with every input sent.
+  if (finalKnown_) out_.Post(Checkpoint{ToWire(EndFrame() - 1), finalHash_});
 }
 
 }  // namespace kavarin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,10 @@
 #include "online/timeline.h"
 
 namespace kavarin {
+
+// The longest online match: an hour. It bounds what a match holds (its record at most
+// 2 * MaxEventsPerFrame events a frame) against a player who never ends.
+inline constexpr int64_t LongestMatchFrames = 60 * 60 * 60;
 
 // Where the rollback's word for the other machine goes (its inputs, and the hashes of confirmed
 // frames), and who hears that the two simulations were found apart. In a session, the wire.
@@ -39,7 +44,9 @@ class Rollback {
   // A confirmed frame's hash is compared every this many frames: three times a second.
   static constexpr int64_t CheckpointEvery = 20;
 
-  Rollback(Player me, SessionDisplay& display, RollbackOutbox& out);
+  // `longest`: the longest match, in frames. Both players' inputs end there at the latest.
+  Rollback(Player me, SessionDisplay& display, RollbackOutbox& out,
+           int64_t longest = LongestMatchFrames);
 
   // Play begins with this input delay: its first frames have nobody's events in them.
   void Begin(int delay);
@@ -59,6 +66,14 @@ class Rollback {
   bool TakeCheckpoint(const Checkpoint& c, bool playing);
   // Whether the other machine can have confirmed this frame by now.
   bool PeerMaySettle(int64_t frame) const;
+  // The shortest record the other machine can honestly end with when it leaves: the frames it
+  // had both players' inputs for, and had simulated, when it last sent its inputs.
+  int64_t PeerSettledAtLeast() const { return std::min(peerHas_ + 1, peerNext_); }
+  // Both machines' hashes of the state after the last frame are here and the same: only then is
+  // a match finished.
+  bool FinalAgreed() const { return finalAgreed_; }
+  // The match ends at its longest, not where a player's inputs ended.
+  bool AtLongest() const { return EndFrame() == longest_; }
 
   // Whether the next frame may be simulated now (`paced`: keeping the clocks together too).
   bool MayAdvance(bool paced);
@@ -112,6 +127,10 @@ class Rollback {
   // Every remote frame up to this one is known, counting the empty ones after its end.
   int64_t RemoteKnownThrough() const;
   void Simulate(bool newest);
+  // Once every frame before the end is confirmed: the hash after the last one, compared with
+  // the other machine's once both are known.
+  void NoteFinal();
+  void CompareFinal();
   // The local player's input for a frame, its slot emptied when it is first reached.
   FrameInput& LocalAt(int64_t f);
   FrameInput LocalOrEnded(int64_t f);
@@ -129,6 +148,7 @@ class Rollback {
   MatchRecord record_;
   FrameClockSync sync_;
   int delay_ = 0;
+  int64_t longest_;
   bool recordOnly_ = false;
 
   std::array<FrameInput, Ring> local_{};
@@ -148,6 +168,13 @@ class Rollback {
   uint32_t sentSequence_ = 0;     // of the local Inputs messages
   uint32_t heardSequence_ = 0;    // of the newest remote Inputs message taken
   bool ackDue_ = false;
+  int64_t peerNext_ = 0;  // the frame the other machine was about to simulate, last it said
+
+  uint64_t finalHash_ = 0;
+  bool finalKnown_ = false;
+  int64_t remoteFinalFrame_ = -1;  // the other machine's newest hash outside the usual ones
+  uint64_t remoteFinalHash_ = 0;
+  bool finalAgreed_ = false;
 
   static constexpr size_t Checkpoints = 64;  // kept by checkpoint number % Checkpoints
   std::array<uint64_t, Checkpoints> localHashes_{};

@@ -21,7 +21,7 @@ Session::Session(Player me, Transport& transport, SessionDisplay& display, Sessi
     : me_(me),
       options_(options),
       wire_(me, transport, options.seed),
-      rollback_(me, display, *this) {
+      rollback_(me, display, *this, options.longestFrames) {
   rollback_.onSettled = [this](int64_t frame, const Simulation& after) {
     if (onSettled) onSettled(frame, after);
   };
@@ -69,6 +69,7 @@ void Session::Leave() {
 }
 
 void Session::FoundApart() {
+  if (state_ != SessionState::Playing && state_ != SessionState::Finished) return;
   End(SessionState::Desynced);
   wire_.Notify(Desync{ToWire(rollback_.Settled())}, StopNotices);
 }
@@ -83,6 +84,19 @@ void Session::Poll(int64_t nowUs) {
       (state_ == SessionState::Connecting || state_ == SessionState::Syncing ||
        state_ == SessionState::Playing) &&
       wire_.SilentFor(nowUs) > options_.timeoutUs) {
+    End(SessionState::PeerLost);
+    return;
+  }
+  // Pings alone keep nobody in a match: while this side waits on the other, it must see frames
+  // confirmed, or the round begun.
+  if (progressUs_ < 0 || state_ != progressState_ || rollback_.Settled() != progressSettled_) {
+    progressUs_ = nowUs;
+    progressState_ = state_;
+    progressSettled_ = rollback_.Settled();
+  }
+  if (!peerGone_ && (state_ == SessionState::Syncing || state_ == SessionState::Playing) &&
+      nowUs - progressUs_ > options_.timeoutUs) {
+    stalled_ = true;
     End(SessionState::PeerLost);
     return;
   }
@@ -120,7 +134,13 @@ bool Session::Advance(int64_t nowUs) {
   if (state_ != SessionState::Playing) return advanced;
   if (rollback_.InputsDue()) rollback_.SendInputs();
   const int64_t end = rollback_.EndFrame();
-  if (end >= 0 && rollback_.Settled() >= end - 1) state_ = SessionState::Finished;
+  if (end < 0 || rollback_.Settled() < end - 1) return advanced;
+  // A match is finished only once both machines found the same state after its last frame. One
+  // whose other player has gone without that is over as it left.
+  if (rollback_.FinalAgreed() || peerFinished_)
+    state_ = SessionState::Finished;
+  else if (peerGone_)
+    End(SessionState::PeerLeft);
   return advanced;
 }
 
@@ -161,16 +181,23 @@ bool Session::CheckpointHeard(const Checkpoint& c) {
 
 bool Session::DesyncHeard(const Desync& d) {
   if (!rollback_.PeerMaySettle(d.frame)) return false;
-  if (state_ == SessionState::Playing) End(SessionState::Desynced);
+  if (state_ == SessionState::Playing || state_ == SessionState::Finished)
+    End(SessionState::Desynced);
   return true;
 }
 
 bool Session::GoodbyeHeard(const Goodbye& g) {
   if (goodbyeHeard_ || (g.recordEnd > 0 && !rollback_.PeerMaySettle(g.recordEnd - 1))) return false;
   goodbyeHeard_ = true;
+  // An honest machine goes whole only once it has compared the last frame's hash with ours.
+  const int64_t end = rollback_.EndFrame();
+  peerFinished_ = end >= 0 && int64_t{g.recordEnd} == end;
   rollback_.ForRecordOnly();
   OtherLeft();
-  if (state_ == SessionState::PeerLeft) rollback_.EndRecordWith(g.recordEnd);
+  // It cannot take back frames it had both players' inputs for: a shorter end it claims is not
+  // believed.
+  if (state_ == SessionState::PeerLeft)
+    rollback_.EndRecordWith(std::max(int64_t{g.recordEnd}, rollback_.PeerSettledAtLeast()));
   return true;
 }
 

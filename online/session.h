@@ -20,7 +20,7 @@ enum class SessionState {
   Finished,  // both players' inputs ended and every frame up to the end is confirmed
   Desynced,  // the two simulations were found apart; nothing more is simulated
   PeerLeft,  // the other player said goodbye
-  PeerLost,  // nothing from the other machine for too long
+  PeerLost,  // nothing from the other machine for too long, or no new frame confirmed
 };
 
 struct SessionOptions {
@@ -29,10 +29,13 @@ struct SessionOptions {
   bool paced = true;
   // The input delay, 0 to 3 frames; by default chosen from the measured round trip.
   int inputDelay = -1;
-  // Nothing from the other machine for this long loses it.
+  // Nothing from the other machine for this long loses it; so does no new frame confirmed for
+  // this long while waiting on it, whatever else it sends.
   int64_t timeoutUs = 5'000'000;
   // Seeds the session token and the handshake's nonce.
   uint64_t seed = 0;
+  // The longest match, in frames: both players' inputs end there, and with them the match.
+  int64_t longestFrames = LongestMatchFrames;
 };
 
 // A seed for a session's token and nonce that nobody can guess: from the system's random source.
@@ -91,6 +94,10 @@ class Session : private WireEvents, private RollbackOutbox {
   // The frame both players' inputs end before, once both have ended; -1 until then.
   int64_t EndFrame() const { return rollback_.EndFrame(); }
   const MatchRecord& Record() const { return rollback_.Record(); }
+  // The match ended at its longest rather than where the players' inputs ended.
+  bool AtLongest() const { return rollback_.AtLongest(); }
+  // Lost, though heard: no new frame was confirmed for the timeout while waiting on it.
+  bool Stalled() const { return stalled_; }
   int InputDelay() const { return delay_; }
   // Whether the other machine has every local input and knows where they end: it can play the
   // match to its end without us, and a finished session can go.
@@ -137,6 +144,12 @@ class Session : private WireEvents, private RollbackOutbox {
   int64_t firstFrameUs_ = 0;  // the host starts half a round trip after its word to begin
   bool peerGone_ = false;
   bool goodbyeHeard_ = false;  // the other machine left once it was no longer needed
+  bool peerFinished_ = false;  // its goodbye came with its record whole
+  bool stalled_ = false;
+  // When the session last moved on: a new state, or a new frame confirmed.
+  int64_t progressUs_ = -1;
+  int64_t progressSettled_ = -1;
+  SessionState progressState_ = SessionState::Connecting;
 };
 
 }  // namespace kavarin

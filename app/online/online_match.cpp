@@ -135,7 +135,8 @@ void OnlineMatch::Ended() {
   lastEnd_ = loop_.Why();
   titleTimer_.stop();
   ShowTitle();
-  Tell(EndMessage(loop_.Why(), me_, record_, QString::fromStdString(loop_.RecordError()),
+  Tell(EndMessage(loop_.Why(), me_, QString::fromStdString(loop_.RecordPath()),
+                  QString::fromStdString(loop_.RecordError()),
                   QString::fromStdString(loop_.Failure())));
 }
 

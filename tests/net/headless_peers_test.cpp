@@ -7,10 +7,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -34,16 +37,26 @@ std::string ReadAll(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// How a process is started: its standard output appended to a file of the test's choosing,
+// and a limit on its address space.
+struct Start {
+  std::string appendOutTo;
+  rlim_t addressSpace = RLIM_INFINITY;
+};
+
 class Process {
  public:
   // Runs kavarin-replay with `args`, its output and errors into files beside `base`.
-  Process(const std::vector<std::string>& args, const fs::path& base)
-      : out_(base.string() + ".out"), err_(base.string() + ".err") {
-    fs::remove(out_);
+  Process(const std::vector<std::string>& args, const fs::path& base, const Start& start = {})
+      : out_(start.appendOutTo.empty() ? base.string() + ".out" : start.appendOutTo),
+        err_(base.string() + ".err") {
+    if (start.appendOutTo.empty()) fs::remove(out_);
     fs::remove(err_);
     pid_ = fork();
     if (pid_ == 0) {
-      const int out = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const rlimit limit{start.addressSpace, start.addressSpace};
+      if (start.addressSpace != RLIM_INFINITY) setrlimit(RLIMIT_AS, &limit);
+      const int out = open(out_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
       const int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(out, 1);
       dup2(err, 2);
@@ -65,7 +78,9 @@ class Process {
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
     while (status_ == Running) {
       int raw = 0;
-      if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+      rusage usage{};
+      if (wait4(pid_, &raw, WNOHANG, &usage) == pid_) {
+        peakKb_ = usage.ru_maxrss;
         status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
       } else if (Clock::now() > deadline) {
         kill(pid_, SIGKILL);
@@ -78,6 +93,8 @@ class Process {
     return status_;
   }
   void Signal(int sig) const { kill(pid_, sig); }
+  // The most memory it held, in KB, once it has ended.
+  long PeakKb() const { return peakKb_; }
   std::string Out() const { return ReadAll(out_); }
   std::string Err() const { return ReadAll(err_); }
   // The port a host started with --host 0 says it waits on, or 0.
@@ -98,6 +115,7 @@ class Process {
   static constexpr int Running = -2;
   pid_t pid_ = -1;
   int status_ = Running;
+  long peakKb_ = 0;
   std::string out_, err_;
 };
 
@@ -217,8 +235,9 @@ TEST_F(HeadlessPeers, ABadScriptFailsAtOnceAndALostPeerEndsTheMatch) {
     Process g({"--join", "localhost:" + std::to_string(port),
                Write("guest.txt", "tick 1000000000\n").string()},
               dir_ / "guest");
-    // Connecting takes well under 100 ms; by now the match is in play.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Connecting takes well under 100 ms; by now the match is in play, and far from its longest
+    // (an hour of frames, which two peers on one machine play in little more than a second).
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     g.Signal(sig);
     EXPECT_EQ(g.Wait(5), sig == SIGTERM ? 1 : 128 + SIGKILL);
     EXPECT_EQ(h.Wait(sig == SIGTERM ? 2 : 9), 1);
@@ -229,6 +248,58 @@ TEST_F(HeadlessPeers, ABadScriptFailsAtOnceAndALostPeerEndsTheMatch) {
     Process replay({(dir_ / "host.rec").string()}, dir_ / "replay");
     EXPECT_EQ(replay.Wait(10), 0) << replay.Err();
   }
+}
+
+// A script is read in bounded memory, however long: a host holds about the same for a script
+// of 2.5 million frames as for one of ten.
+TEST_F(HeadlessPeers, ReadLongScriptsInBoundedMemory) {
+  long peak[2] = {};
+  for (const int64_t frames : {int64_t{10}, int64_t{2'500'000}}) {
+    std::string text;
+    for (int64_t f = 0; f < frames; ++f) text += f % 2 ? "tick\n" : "down 32\ntick\n";
+    Process h({"--host", "0", Write("long.txt", text).string()}, dir_ / "long");
+    ASSERT_NE(h.WaitingPort(20), 0) << h.Err();
+    h.Signal(SIGTERM);
+    EXPECT_EQ(h.Wait(5), 1);
+    peak[frames > 10] = h.PeakKb();
+  }
+  EXPECT_LT(peak[1] - peak[0], 24 * 1024) << peak[0] << " KB, then " << peak[1] << " KB";
+  RecordProperty("peak_kb_short_script", std::to_string(peak[0]));
+  RecordProperty("peak_kb_long_script", std::to_string(peak[1]));
+}
+
+// The record is refused when it is standard output's file, and nothing is touched.
+TEST_F(HeadlessPeers, TheRecordNeverReplacesStandardOutput) {
+  const fs::path log = Write("log.txt", "earlier output\n");
+  Process h({"--host", "0", "--record", log.string(), Write("h.txt", "tick 5\n").string()},
+            dir_ / "host", Start{.appendOutTo = log.string()});
+  EXPECT_EQ(h.Wait(5), 2);
+  EXPECT_NE(h.Err().find("standard output"), std::string::npos) << h.Err();
+  EXPECT_EQ(ReadAll(log), "earlier output\n");
+}
+
+// A final state that cannot be written says the write's own cause.
+TEST_F(HeadlessPeers, AStateLineThatCannotBeWrittenSaysWhy) {
+  Process full({"--host", "0", Write("h.txt", "tick 5\n").string()}, dir_ / "full",
+               Start{.appendOutTo = "/dev/full"});
+  const uint16_t port = full.WaitingPort(5);
+  ASSERT_NE(port, 0) << full.Err();
+  Process g({"--join", "127.0.0.1:" + std::to_string(port), Write("g.txt", "tick 5\n").string()},
+            dir_ / "guest");
+  EXPECT_EQ(g.Wait(20), 0) << g.Err();
+  EXPECT_EQ(full.Wait(10), 1);
+  EXPECT_NE(full.Err().find(std::string("standard output: ") + std::strerror(ENOSPC)),
+            std::string::npos)
+      << full.Err();
+}
+
+// Memory running out is one line and status 2, never an abort: here a word of 300 MB.
+TEST_F(HeadlessPeers, RunningOutOfMemoryIsOneLine) {
+  const fs::path big = Write("big.txt", "field ");
+  fs::resize_file(big, 300u << 20);  // the rest is one long word of zero bytes
+  Process r({big.string()}, dir_ / "big", Start{.appendOutTo = {}, .addressSpace = 200u << 20});
+  EXPECT_EQ(r.Wait(30), 2);
+  EXPECT_EQ(r.Err(), "kavarin-replay: out of memory\n");
 }
 
 }  // namespace

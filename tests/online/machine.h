@@ -28,11 +28,11 @@ class CountingDisplay : public SessionDisplay {
 using TappedEnd = SimulatedLink::TappedEnd;
 
 struct Machine {
-  Machine(Player p, SimulatedLink& link, uint64_t seed)
+  Machine(Player p, SimulatedLink& link, uint64_t seed, int64_t longest = LongestMatchFrames)
       : player(p),
         end(link, p == Player::Host ? 0 : 1),
         hands(seed),
-        session(p, end, display, SessionOptions{.seed = seed}) {
+        session(p, end, display, SessionOptions{.seed = seed, .longestFrames = longest}) {
     session.onSettled = [this](int64_t frame, const Simulation& after) {
       if (static_cast<int64_t>(hashes.size()) != frame) ADD_FAILURE() << "frames settle in order";
       hashes.push_back(SimulationHash(after));

@@ -112,5 +112,42 @@ TEST(ReplayField, WritesTheFieldAsABinaryGreyMap) {
   std::filesystem::remove(path);
 }
 
+// A record of an online match that was cut short at any line is an error naming the line where
+// it ends, never a quiet run; one that holds more frames than it says is refused at that line.
+TEST(ReplayErrors, ACutRecordIsAnErrorNamingItsLine) {
+  const std::vector<std::string> lines = {
+      "# Kavarin online match: 430 frames; the host flies the left ship, the guest the right one",
+      "tick 20",
+      "down 32",
+      "tick",
+      "down 65",
+      "down 37",
+      "tick 9",
+      "up 65",
+      "tick 400",
+      "state"};
+  std::string whole;
+  for (const std::string& line : lines) whole += line + "\n";
+  const ReplayRun full = RunScript(whole);
+  ASSERT_EQ(full.status, ReplayOk) << full.err;
+  ASSERT_EQ(full.lines.size(), 1u);
+  for (size_t kept = 1; kept < lines.size(); ++kept) {
+    std::string cut;
+    for (size_t i = 0; i < kept; ++i) cut += lines[i] + "\n";
+    const ReplayRun run = RunScript(cut);
+    EXPECT_EQ(run.status, ReplayError) << kept;
+    EXPECT_TRUE(run.err.starts_with("kavarin-replay: line " + std::to_string(kept + 1) + ": "))
+        << run.err;
+    EXPECT_NE(run.err.find("cut short"), std::string::npos) << run.err;
+  }
+  std::string longer = whole;
+  longer.insert(longer.size() - std::string("state\n").size(), "tick\n");
+  const ReplayRun run = RunScript(longer);
+  EXPECT_EQ(run.status, ReplayError);
+  EXPECT_TRUE(run.err.starts_with("kavarin-replay: line 10: ")) << run.err;
+  // A script that is no record is not held to a count.
+  EXPECT_EQ(RunScript("# a note\ntick 3\n").status, ReplayOk);
+}
+
 }  // namespace
 }  // namespace kavarin

@@ -21,6 +21,7 @@ bool LineReader::Next() {
   words_.clear();
   inWord_ = false;
   skipping_ = false;
+  inHeader_ = false;
   taken_ = 1;
   bool any = false;             // the line has at least its end
   bool carriageReturn = false;  // a '\r', held back until the next byte shows if it ends the line
@@ -53,13 +54,28 @@ bool LineReader::Next() {
 
 void LineReader::Take(char c) {
   if (skipping_) return;
+  if (inHeader_) {
+    if (header_.size() < ShortWord * 2)
+      header_.push_back(c);
+    else
+      skipping_ = true;
+    return;
+  }
   if (c == ' ' || c == '\t') {
     if (inWord_) EndWord();
     return;
   }
   if (!inWord_) {
     if (ends_.empty() && c == '#') {
-      skipping_ = true;  // a comment
+      // A comment; the first line's is kept in part, for a record's header.
+      if (number_ == 0) {
+        inHeader_ = true;
+        // One character assigned, not the literal "#": g++ 12 takes that copy for an
+        // overlapping one, which it cannot be (GCC bug 105329).
+        header_.assign(1, '#');
+      } else {
+        skipping_ = true;
+      }
       return;
     }
     inWord_ = true;

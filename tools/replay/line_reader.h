@@ -34,6 +34,9 @@ class LineReader {
   // The number of the line just read, counted from 1.
   int64_t Number() const { return number_; }
 
+  // The first line's start, up to 2 * ShortWord bytes, when it is a comment; else empty.
+  const std::string& FirstComment() const { return header_; }
+
  private:
   bool Fill();
   void Take(char c);
@@ -53,6 +56,8 @@ class LineReader {
   std::vector<std::string_view> words_;
   bool inWord_ = false;
   bool skipping_ = false;  // nothing more of this line is needed
+  bool inHeader_ = false;  // in the first line's comment
+  std::string header_;
   size_t wordStart_ = 0;
   size_t keep_ = 0;   // how much of the current word is kept
   size_t taken_ = 1;  // words the line's command takes

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -28,16 +29,34 @@ void HoldStandardDescriptors() {
   }
 }
 
+// The tool itself, below main.
+int Run(int argc, char** argv);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Memory runs out with one line and a status, never an abort.
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    static constexpr char Said[] = "kavarin-replay: out of memory\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, Said, sizeof Said - 1);
+    return kavarin::ReplayError;
+  }
+}
+
+namespace {
+
+int Run(int argc, char** argv) {
   HoldStandardDescriptors();
   // A reader that has gone shows as a failed write, reported like any other.
   std::signal(SIGPIPE, SIG_IGN);
   if (kavarin::IsArenaCommand(argc, argv))
     return kavarin::RunArena(argc, argv, std::cout, std::cerr);
-  if (kavarin::IsOnlinePeerCommand(argc, argv))
-    return kavarin::RunOnlinePeer(argc, argv, std::cout, std::cerr);
+  if (kavarin::IsOnlinePeerCommand(argc, argv)) {
+    kavarin::FdSink out(STDOUT_FILENO);
+    return kavarin::RunOnlinePeer(argc, argv, out, std::cerr);
+  }
   if (argc > 2) {
     std::cerr << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n"
                  "       kavarin-replay --host PORT | --join HOST[:PORT] [--record FILE] SCRIPT\n"
@@ -61,3 +80,5 @@ int main(int argc, char** argv) {
   kavarin::FdSink out(STDOUT_FILENO);
   return kavarin::RunReplay(source, out, std::cerr, kept);
 }
+
+}  // namespace

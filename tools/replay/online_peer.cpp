@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,15 +40,19 @@ extern "C" void AskToStop(int) {
 }
 
 // What the peer says when the match has ended, and its exit status.
-int Outcome(const PeerArguments& a, const OnlineLoop& loop, std::ostream& out, std::ostream& err) {
+int Outcome(const PeerArguments& a, const OnlineLoop& loop, OutputSink& out, std::ostream& err) {
   const Session& session = loop.Game();
   switch (loop.Why()) {
     case MatchEnd::Finished: {
+      if (session.AtLongest())
+        err << "kavarin-replay: the match reached its longest, " << session.EndFrame()
+            << " frames (an hour), and ended there\n";
       std::string line;
       AppendStateLine(line, session.SettledState());
-      out << line << "\n" << std::flush;
-      if (!out) {
-        err << "kavarin-replay: cannot write standard output: " << std::strerror(errno) << "\n";
+      line += "\n";
+      // The sink says the write's own cause: nothing runs between it and the message.
+      if (const std::optional<std::string> why = out.Write(line)) {
+        err << "kavarin-replay: cannot write standard output: " << *why << "\n";
         return ExitFailed;
       }
       break;
@@ -69,8 +74,10 @@ int Outcome(const PeerArguments& a, const OnlineLoop& loop, std::ostream& out, s
       }
       [[fallthrough]];
     case MatchEnd::PeerLost:
-      err << "kavarin-replay: nothing heard from the other player for 5 seconds; the match "
-             "ended\n";
+      err << (session.Stalled() ? "kavarin-replay: no new frame from the other player for 5 "
+                                  "seconds; the match ended\n"
+                                : "kavarin-replay: nothing heard from the other player for 5 "
+                                  "seconds; the match ended\n");
       break;
     case MatchEnd::Left:
       err << "kavarin-replay: "
@@ -86,12 +93,13 @@ int Outcome(const PeerArguments& a, const OnlineLoop& loop, std::ostream& out, s
   return loop.Why() == MatchEnd::Finished ? ExitOk : ExitFailed;
 }
 
-int Play(const PeerArguments& a, const std::vector<Step>& steps, std::ostream& out,
+int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out,
          std::ostream& err) {
   SessionDisplay display;
   uint16_t port = a.port;
+  // A host that waits afresh does so on the port it said.
   const auto open = [&](std::string& error) -> std::unique_ptr<Transport> {
-    std::unique_ptr<EnetTransport> link = a.host ? EnetTransport::Listen(a.port, error)
+    std::unique_ptr<EnetTransport> link = a.host ? EnetTransport::Listen(port, error)
                                                  : EnetTransport::Join(a.joinHost, a.port, error);
     if (link) port = link->Port();
     return link;
@@ -145,7 +153,7 @@ bool IsOnlinePeerCommand(int argc, char** argv) {
   return false;
 }
 
-int RunOnlinePeer(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunOnlinePeer(int argc, char** argv, OutputSink& out, std::ostream& err) {
   PeerArguments a;
   if (!ParsePeerArguments(argc, argv, a, err)) return ExitBad;
   const Player player = a.host ? Player::Host : Player::Guest;
@@ -161,6 +169,8 @@ int RunOnlinePeer(int argc, char** argv, std::ostream& out, std::ostream& err) {
   // never replaces the script, whether named or given on standard input.
   std::string error;
   if (auto id = IdOfOpenFile(script)) a.kept.push_back({*id, "the script being read"});
+  if (auto id = IdOfOpenFile(STDOUT_FILENO))
+    a.kept.push_back({*id, "standard output (the final state is written there)"});
   if (!a.record.empty() && !MayWriteRecord(a.record, error, a.kept)) {
     err << "kavarin-replay: " << error << "\n";
     return ExitBad;

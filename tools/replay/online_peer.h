@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "tools/replay/streams.h"
+
 namespace kavarin {
 
 // Whether kavarin-replay's arguments ask for a headless online peer (--host or --join).
@@ -13,6 +15,6 @@ bool IsOnlinePeerCommand(int argc, char** argv);
 // Returns the exit status: 0 once the match is played to the end of both scripts (the final
 // confirmed state printed on `out`), 1 when the match could not be played to its end, 2 for bad
 // arguments or a bad script.
-int RunOnlinePeer(int argc, char** argv, std::ostream& out, std::ostream& err);
+int RunOnlinePeer(int argc, char** argv, OutputSink& out, std::ostream& err);
 
 }  // namespace kavarin

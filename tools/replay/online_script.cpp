@@ -1,5 +1,6 @@
 #include "tools/replay/online_script.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,17 @@ size_t OnlineWordsTaken(std::string_view name) {
 std::vector<Step> ReadSteps(ScriptSource& source, Player player, std::ostream& err, bool& ok) {
   std::vector<Step> steps;
   Step step;
+  int64_t frames = 0;  // the frames the steps kept run
+  // Kept are the steps of the longest match only, ticks without events joined into the step
+  // before: the steps held are bounded however long the script. The rest is still checked.
+  const auto keep = [&](const Step& s) {
+    if (frames >= LongestMatchFrames) return;
+    if (s.events.Empty() && !steps.empty())
+      steps.back().ticks += s.ticks;
+    else
+      steps.push_back(s);
+    frames = std::min(frames + s.ticks, LongestMatchFrames);
+  };
   LineReader reader(source, OnlineWordsTaken);
   ok = true;
   try {
@@ -53,7 +65,7 @@ std::vector<Step> ReadSteps(ScriptSource& source, Player player, std::ostream& e
       if (command == "tick") {
         step.ticks = words.size() == 2 ? Number(words[1], "tick count", 1'000'000'000) : 1;
         if (step.ticks == 0) throw BadLine{"tick count 0"};
-        steps.push_back(step);
+        keep(step);
         step = Step{};
         continue;
       }
@@ -78,7 +90,7 @@ std::vector<Step> ReadSteps(ScriptSource& source, Player player, std::ostream& e
     ok = false;
     return steps;
   }
-  if (!step.events.Empty()) steps.push_back(step);  // a frame of its own
+  if (!step.events.Empty()) keep(step);  // a frame of its own
   return steps;
 }
 

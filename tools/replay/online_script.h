@@ -24,8 +24,9 @@ struct Step {
 };
 
 // The whole script, checked before anything is sent: the steps of its player's inputs. Read as
-// kavarin-replay reads scripts, in memory bounded by the longest argument. On a bad line, says
-// which on `err` and sets `ok` false.
+// kavarin-replay reads scripts, in memory bounded by the longest argument; the steps kept are
+// those of the longest match only (LongestMatchFrames), runs of ticks joined. On a bad line,
+// says which on `err` and sets `ok` false.
 std::vector<Step> ReadSteps(ScriptSource& source, Player player, std::ostream& err, bool& ok);
 
 // Gives the script's inputs to the session frame by frame: the events of the script's frame k

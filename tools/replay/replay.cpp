@@ -154,6 +154,10 @@ class Replay {
       ExpectWords(words, 1, 2, "");
       const int64_t firings =
           words.size() == 2 ? ParseNumber(words[1], "tick count", 1, 1000000000) : 1;
+      ticks_ += firings;
+      if (recordFrames_ >= 0 && ticks_ > recordFrames_)
+        throw LineError{"the record's first line says " + std::to_string(recordFrames_) +
+                        " frames, and it holds more"};
       Fire(firings);
     } else if (command == "state") {
       ExpectWords(words, 1, 1, "");
@@ -178,6 +182,26 @@ class Replay {
     } else {
       throw LineError{"unknown command " + Shown(command)};
     }
+    // A record ends with its state; one edited to draw its field instead ends as well.
+    if (command != "trace") lastWasState_ = command == "state" || command == "field";
+  }
+
+  // A record of an online match says how many frames it holds on its first line.
+  void ExpectRecord(std::string_view firstComment) {
+    static constexpr std::string_view Header = "# Kavarin online match: ";
+    if (!firstComment.starts_with(Header)) return;
+    const std::string_view rest = firstComment.substr(Header.size());
+    const size_t digits = rest.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string_view::npos || !rest.substr(digits).starts_with(" "))
+      return;
+    recordFrames_ = ParseNumber(rest.substr(0, digits), "frame count", 0, 1'000'000'000);
+  }
+  // Why a record ends too soon, if it does: all its frames, then its final state.
+  std::optional<std::string> RecordCutShort() const {
+    if (recordFrames_ < 0 || (ticks_ == recordFrames_ && lastWasState_)) return std::nullopt;
+    return "the record was cut short: its first line says " + std::to_string(recordFrames_) +
+           " frames and a final state, and it ends after " + std::to_string(ticks_) + " frames" +
+           (lastWasState_ ? "" : " with no final state");
   }
 
   // Writes what is held back; returns why output was lost, if it was.
@@ -293,6 +317,9 @@ class Replay {
   }
 
   std::span<const KeptFile> kept_;
+  int64_t ticks_ = 0;          // timer firings asked for
+  int64_t recordFrames_ = -1;  // the frames a record says it holds, or -1
+  bool lastWasState_ = false;
   Output out_;
   TraceObserver trace_;
   Simulation sim_;
@@ -334,6 +361,7 @@ int RunReplay(ScriptSource& script, OutputSink& out, std::ostream& err,
   try {
     while (reader.Next()) {
       try {
+        if (reader.Number() == 1) replay.ExpectRecord(reader.FirstComment());
         replay.Run(reader.Words());
       } catch (const LineError& e) {
         if (const auto& lost = replay.Flush()) return outputLost(*lost);
@@ -350,6 +378,10 @@ int RunReplay(ScriptSource& script, OutputSink& out, std::ostream& err,
     return ReplayError;
   }
   if (const auto& lost = replay.Flush()) return outputLost(*lost);
+  if (const auto cut = replay.RecordCutShort()) {
+    err << "kavarin-replay: line " << reader.Number() + 1 << ": " << *cut << "\n";
+    return ReplayError;
+  }
   return ReplayOk;
 }
 
