@@ -45,6 +45,13 @@ KeyPair KeyPair::Random() {
   return pair;
 }
 
+KeyPair KeyPair::FromSeed(const std::array<uint8_t, 32>& seed) {
+  KeyPair pair;
+  if (SealReady())
+    crypto_kx_seed_keypair(pair.publicKey.data(), pair.secretKey.data(), seed.data());
+  return pair;
+}
+
 std::optional<LinkKeys> GuestKeys(const KeyPair& guest, const PublicKey& host) {
   LinkKeys keys;
   if (!SealReady() ||

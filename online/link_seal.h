@@ -39,6 +39,8 @@ struct KeyPair {
   PublicKey publicKey{};
   std::array<uint8_t, 32> secretKey{};
   static KeyPair Random();
+  // The same pair every time from the same seed, for a fuzzer that must repeat itself.
+  static KeyPair FromSeed(const std::array<uint8_t, 32>& seed);
 };
 
 // One side's two keys: what it seals with and what it opens with.
