@@ -8,8 +8,8 @@ namespace kavarin {
 
 namespace {
 
-constexpr uint8_t SealedKind = 0xA5;
-constexpr uint8_t IntroKind = 0xA6;
+constexpr uint16_t IntroFlag = 0x8000;
+constexpr uint64_t CounterSpan = uint64_t{1} << CounterBits;
 
 static_assert(crypto_kx_PUBLICKEYBYTES == PublicKeySize);
 static_assert(crypto_kx_SECRETKEYBYTES == 32 && crypto_kx_SESSIONKEYBYTES == 32);
@@ -70,6 +70,16 @@ std::optional<LinkKeys> HostKeys(const KeyPair& host, const PublicKey& guest) {
   return keys;
 }
 
+uint64_t ReplayWindow::Nearest(uint32_t low) const {
+  const uint64_t expected = highest_ + 1;
+  uint64_t c = (expected & ~(CounterSpan - 1)) | (low & (CounterSpan - 1));
+  if (c + CounterSpan / 2 <= expected)
+    c += CounterSpan;
+  else if (c > expected + CounterSpan / 2 && c >= CounterSpan)
+    c -= CounterSpan;
+  return c;
+}
+
 bool ReplayWindow::Fresh(uint64_t counter) const {
   if (counter == 0) return false;
   if (counter > highest_) return true;
@@ -91,10 +101,10 @@ void ReplayWindow::Take(uint64_t counter) {
 }
 
 std::optional<Introduction> IntroductionOf(std::span<const uint8_t> d) {
-  if (d.size() < IntroHeader + SealTagSize || d[0] != IntroKind) return std::nullopt;
+  if (d.size() < IntroHeader + SealTagSize || !(Word(d.data(), 2) & IntroFlag)) return std::nullopt;
   Introduction intro;
-  intro.cookie = static_cast<uint32_t>(Word(d.data() + 1, 4));
-  std::copy_n(d.data() + 5, PublicKeySize, intro.guestKey.begin());
+  intro.cookie = static_cast<uint32_t>(Word(d.data() + 2, 4));
+  std::copy_n(d.data() + 6, PublicKeySize, intro.guestKey.begin());
   return intro;
 }
 
@@ -107,14 +117,11 @@ void LinkSeal::Seal(std::span<const uint8_t> datagram, std::vector<uint8_t>& out
   const size_t header = intro_ ? IntroHeader : SealedHeader;
   out.resize(header + datagram.size() + SealTagSize);
   uint8_t* at = out.data();
+  PutWord(at, (counter & (CounterSpan - 1)) | (intro_ ? IntroFlag : 0), 2);
   if (intro_) {
-    at[0] = IntroKind;
-    PutWord(at + 1, intro_->cookie, 4);
-    std::copy(intro_->guestKey.begin(), intro_->guestKey.end(), at + 5);
-  } else {
-    at[0] = SealedKind;
+    PutWord(at + 2, intro_->cookie, 4);
+    std::copy(intro_->guestKey.begin(), intro_->guestKey.end(), at + 6);
   }
-  PutWord(at + header - 8, counter, 8);
   const auto nonce = Nonce(counter);
   unsigned long long sealed = 0;
   // The header is authenticated with what it carries.
@@ -124,17 +131,15 @@ void LinkSeal::Seal(std::span<const uint8_t> datagram, std::vector<uint8_t>& out
 }
 
 bool LinkSeal::Open(std::span<const uint8_t> d, std::vector<uint8_t>& out) {
-  if (d.empty()) return false;
+  if (d.size() < SealedHeader + SealTagSize) return false;
+  const uint32_t word = static_cast<uint32_t>(Word(d.data(), 2));
   size_t header = SealedHeader;
-  if (d[0] == IntroKind) {
+  if (word & IntroFlag) {
     const std::optional<Introduction> intro = IntroductionOf(d);
     if (!guestKey_ || !intro || intro->guestKey != *guestKey_) return false;
     header = IntroHeader;
-  } else if (d[0] != SealedKind) {
-    return false;
   }
-  if (d.size() < header + SealTagSize) return false;
-  const uint64_t counter = Word(d.data() + header - 8, 8);
+  const uint64_t counter = window_.Nearest(word);
   if (!window_.Fresh(counter)) return false;
   const auto nonce = Nonce(counter);
   out.resize(d.size() - header - SealTagSize);
@@ -145,6 +150,7 @@ bool LinkSeal::Open(std::span<const uint8_t> d, std::vector<uint8_t>& out) {
     return false;
   out.resize(static_cast<size_t>(opened));
   window_.Take(counter);
+  lastOpened_ = counter;
   // The host has the keys: the guest need not introduce itself again.
   intro_.reset();
   return true;

@@ -17,19 +17,25 @@ namespace kavarin {
 // the key can forge, change or cut one. Each datagram carries its sender's counter, which goes up
 // by one per datagram and never wraps (64 bits), as the nonce; the receiver takes a counter only
 // above the highest it has opened, or one of the ReplayWindowSize just below it not seen before.
-// So a datagram heard again, of any age, is dropped, and since nothing is remembered of it, it
-// cannot move the window or keep out anything genuine.
+// So a datagram heard again, of any age, is dropped, and since nothing is remembered of one that
+// does not open, it cannot move the window or keep out anything genuine.
 //
-// A sealed datagram: 0xA5, the counter (8 bytes, little-endian), the sealed bytes and their
-// 16-byte tag. Until the guest has opened one of the host's, its own also carry, after the kind
-// 0xA6, the cookie of its knock and its public key (an introduction): the host keeps nothing per
-// knock, so it learns from the datagram itself whose it is, and derives the keys only for one
-// with the cookie of the sender's address and key.
+// Only the counter's low 15 bits travel: the receiver takes the counter nearest above its
+// highest with those bits. A datagram older than 16,384 of its sender's then stands for a counter
+// it was not sealed with, and does not open: that is as dropped as a counter too old.
+//
+// A sealed datagram: two bytes, little-endian, of the counter's low bits with the top bit clear,
+// then the sealed bytes and their 16-byte tag. Until the guest has opened one of the host's, its
+// own set the top bit and carry after the two bytes the cookie of its knock and its public key
+// (an introduction): the host keeps nothing per knock, so it learns from the datagram itself
+// whose it is, and derives the keys only for one with the cookie of the sender's address and
+// key.
 inline constexpr size_t PublicKeySize = 32;
 using PublicKey = std::array<uint8_t, PublicKeySize>;
 inline constexpr size_t SealTagSize = 16;
-inline constexpr size_t SealedHeader = 1 + 8;
-inline constexpr size_t IntroHeader = 1 + 4 + PublicKeySize + 8;
+inline constexpr size_t SealedHeader = 2;
+inline constexpr size_t IntroHeader = 2 + 4 + PublicKeySize;
+inline constexpr int CounterBits = 15;
 // What a sealed datagram adds to what it carries.
 inline constexpr size_t SealOverhead = SealedHeader + SealTagSize;
 inline constexpr size_t ReplayWindowSize = 64;
@@ -58,6 +64,8 @@ class ReplayWindow {
   bool Fresh(uint64_t counter) const;
   void Take(uint64_t counter);
   uint64_t Highest() const { return highest_; }
+  // The counter nearest above the highest taken whose low CounterBits bits are `low`.
+  uint64_t Nearest(uint32_t low) const;
 
  private:
   uint64_t highest_ = 0;  // 0: none yet; counters start at 1
@@ -86,12 +94,15 @@ class LinkSeal {
   bool Open(std::span<const uint8_t> datagram, std::vector<uint8_t>& out);
 
   uint64_t Sent() const { return sent_; }
+  // The counter of the datagram Open last opened.
+  uint64_t LastOpened() const { return lastOpened_; }
 
  private:
   LinkKeys keys_;
   std::optional<Introduction> intro_;
   std::optional<PublicKey> guestKey_;
   uint64_t sent_ = 0;
+  uint64_t lastOpened_ = 0;
   ReplayWindow window_;
 };
 

@@ -147,8 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::vector<uint8_t> opened;
       if (!path.host.Open(d, opened)) continue;
       // The counter says which it claims to be.
-      uint64_t counter = 0;
-      for (size_t i = 0; i < 8; ++i) counter |= uint64_t{d[IntroHeader - 8 + i]} << (8 * i);
+      const uint64_t counter = path.host.LastOpened();
       if (counter == 0 || counter > count || path.opened[counter - 1] ||
           opened != path.plain[counter - 1])
         Fail("a changed or repeated datagram opened");
