@@ -1,7 +1,5 @@
 #include "online/connect_gate.h"
 
-#include <enet/enet.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -12,9 +10,11 @@ namespace kavarin {
 namespace {
 
 // "KvNk" and "KvCk", then the gate's version.
-constexpr std::array<uint8_t, 5> KnockStart = {'K', 'v', 'N', 'k', 1};
-constexpr std::array<uint8_t, 5> CookieStart = {'K', 'v', 'C', 'k', 1};
-constexpr size_t CookieSize = CookieStart.size() + 4;
+constexpr std::array<uint8_t, 5> KnockStart = {'K', 'v', 'N', 'k', 2};
+constexpr std::array<uint8_t, 5> CookieStart = {'K', 'v', 'C', 'k', 2};
+constexpr size_t CookieSize = CookieStart.size() + 4 + PublicKeySize;
+static_assert(CookieSize < KnockSize, "an answer is smaller than its knock");
+static_assert(KnockStart.size() + PublicKeySize <= KnockSize);
 
 bool StartsWith(std::span<const uint8_t> d, std::span<const uint8_t> start) {
   return d.size() >= start.size() && std::equal(start.begin(), start.end(), d.begin());
@@ -22,44 +22,34 @@ bool StartsWith(std::span<const uint8_t> d, std::span<const uint8_t> start) {
 
 }  // namespace
 
-std::array<uint8_t, KnockSize> KnockDatagram() {
+std::array<uint8_t, KnockSize> KnockDatagram(const PublicKey& guest) {
   std::array<uint8_t, KnockSize> knock{};
   std::copy(KnockStart.begin(), KnockStart.end(), knock.begin());
+  std::copy(guest.begin(), guest.end(), knock.begin() + KnockStart.size());
   return knock;
 }
 
-bool IsKnock(std::span<const uint8_t> datagram) {
-  return datagram.size() == KnockSize && StartsWith(datagram, KnockStart);
+std::optional<PublicKey> KnockKey(std::span<const uint8_t> datagram) {
+  if (datagram.size() != KnockSize || !StartsWith(datagram, KnockStart)) return std::nullopt;
+  PublicKey key;
+  std::copy_n(datagram.begin() + KnockStart.size(), key.size(), key.begin());
+  return key;
 }
 
-std::vector<uint8_t> CookieDatagram(uint32_t cookie) {
+std::vector<uint8_t> CookieDatagram(const CookieAnswer& answer) {
   std::vector<uint8_t> d(CookieStart.begin(), CookieStart.end());
-  for (int i = 0; i < 4; ++i) d.push_back(static_cast<uint8_t>(cookie >> (8 * i)));
+  for (int i = 0; i < 4; ++i) d.push_back(static_cast<uint8_t>(answer.cookie >> (8 * i)));
+  d.insert(d.end(), answer.hostKey.begin(), answer.hostKey.end());
   return d;
 }
 
-std::optional<uint32_t> CookieOf(std::span<const uint8_t> datagram) {
+std::optional<CookieAnswer> CookieOf(std::span<const uint8_t> datagram) {
   if (datagram.size() != CookieSize || !StartsWith(datagram, CookieStart)) return std::nullopt;
-  uint32_t cookie = 0;
-  for (int i = 0; i < 4; ++i) cookie |= uint32_t{datagram[CookieStart.size() + i]} << (8 * i);
-  return cookie;
-}
-
-std::optional<uint32_t> ConnectData(std::span<const uint8_t> d) {
-  // ENet's header: the peer id word, big-endian, with flags in its top bits, then the sending
-  // time when that flag is set. A connecting guest has no peer id yet.
-  if (d.size() < 2) return std::nullopt;
-  const uint16_t word = static_cast<uint16_t>(d[0] << 8 | d[1]);
-  if ((word & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) ||
-      (word & ENET_PROTOCOL_MAXIMUM_PEER_ID) != ENET_PROTOCOL_MAXIMUM_PEER_ID)
-    return std::nullopt;
-  const size_t header = (word & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME) ? sizeof(ENetProtocolHeader)
-                                                                     : sizeof(enet_uint16);
-  if (d.size() != header + sizeof(ENetProtocolConnect) ||
-      (d[header] & ENET_PROTOCOL_COMMAND_MASK) != ENET_PROTOCOL_COMMAND_CONNECT)
-    return std::nullopt;
-  const size_t at = header + offsetof(ENetProtocolConnect, data);
-  return uint32_t{d[at]} << 24 | uint32_t{d[at + 1]} << 16 | uint32_t{d[at + 2]} << 8 | d[at + 3];
+  CookieAnswer answer;
+  for (int i = 0; i < 4; ++i)
+    answer.cookie |= uint32_t{datagram[CookieStart.size() + i]} << (8 * i);
+  std::copy_n(datagram.begin() + CookieStart.size() + 4, PublicKeySize, answer.hostKey.begin());
+  return answer;
 }
 
 CookieKey RandomCookieKey() {
@@ -69,21 +59,19 @@ CookieKey RandomCookieKey() {
   return key;
 }
 
-uint32_t AddressCookie(const CookieKey& key, uint32_t host, uint16_t port) {
-  std::array<uint8_t, 6> message{};
-  for (int i = 0; i < 4; ++i)
-    message[static_cast<size_t>(i)] = static_cast<uint8_t>(host >> (8 * i));
-  message[4] = static_cast<uint8_t>(port);
-  message[5] = static_cast<uint8_t>(port >> 8);
-  return static_cast<uint32_t>(SipHash24(key, message));
-}
-
-uint32_t AddressCookie(const CookieKey& key, const std::array<uint8_t, 16>& host, uint16_t port) {
-  // 18 bytes: never the message of an IPv4 address's cookie.
-  std::array<uint8_t, 18> message{};
-  std::copy(host.begin(), host.end(), message.begin());
-  message[16] = static_cast<uint8_t>(port);
-  message[17] = static_cast<uint8_t>(port >> 8);
+uint32_t AddressCookie(const CookieKey& key, const UdpAddress& from, const PublicKey& guest) {
+  // The family first: an IPv4 address's message is never an IPv6 one's.
+  std::vector<uint8_t> message{static_cast<uint8_t>(from.Family() == AF_INET6 ? 6 : 4)};
+  if (from.Family() == AF_INET6) {
+    const std::array<uint8_t, 16> host = from.V6Host();
+    message.insert(message.end(), host.begin(), host.end());
+  } else {
+    const uint32_t host = from.V4Host();
+    for (int i = 0; i < 4; ++i) message.push_back(static_cast<uint8_t>(host >> (8 * i)));
+  }
+  message.push_back(static_cast<uint8_t>(from.Port()));
+  message.push_back(static_cast<uint8_t>(from.Port() >> 8));
+  message.insert(message.end(), guest.begin(), guest.end());
   return static_cast<uint32_t>(SipHash24(key, message));
 }
 

@@ -34,9 +34,14 @@ struct EnetGuestLink::Lookup {
 std::unique_ptr<EnetGuestLink> EnetGuestLink::Join(const std::string& hostName, uint16_t port,
                                                    std::string& error) {
   if (!EnetReady(error)) return nullptr;
-  // Bound at once, so that the relay knows ENet's address before ENet sends anything.
-  const ENetAddress any{ENET_HOST_ANY, 0};
-  ENetHost* host = enet_host_create(&any, 1, 1, 0, 0);
+  if (!SealReady()) {
+    error = "cannot start the library that seals the link";
+    return nullptr;
+  }
+  // Bound at once, so that the relay knows ENet's address before ENet sends anything; on
+  // loopback, where it hears only the relay.
+  const ENetAddress loopback{htonl(INADDR_LOOPBACK), 0};
+  ENetHost* host = enet_host_create(&loopback, 1, 1, 0, 0);
   if (host == nullptr) {
     error = "cannot open a UDP socket";
     return nullptr;
@@ -47,6 +52,7 @@ std::unique_ptr<EnetGuestLink> EnetGuestLink::Join(const std::string& hostName, 
     return nullptr;
   }
   t->hostName_ = hostName;
+  t->pair_ = KeyPair::Random();
   // Digits need no name server.
   if (NumericAddress(hostName, port)) {
     std::string why;
@@ -74,47 +80,39 @@ void EnetGuestLink::Resolved(std::vector<UdpAddress> candidates, const std::stri
     return;
   }
   const auto isV6 = [](const UdpAddress& a) { return a.Family() == AF_INET6; };
-  if (std::any_of(candidates.begin(), candidates.end(), isV6)) {
-    int failure = 0;
-    OpenRelay(UdpAddress::V6(in6addr_any, 0),
-              UdpAddress::V4(htonl(INADDR_LOOPBACK), EnetSocketPort(host_)), failure);
-    if (!relay_) {
-      std::erase_if(candidates, isV6);
-      if (candidates.empty()) {
-        failure_ = "'" + hostName_ + "' has IPv6 addresses only, and IPv6 cannot be used here" +
-                   ErrnoReason(failure);
-        link_ = LinkState::Closed;
-        return;
-      }
-    }
+  const bool anyV6 = std::any_of(candidates.begin(), candidates.end(), isV6);
+  const bool anyV4 = !std::all_of(candidates.begin(), candidates.end(), isV6);
+  std::vector<UdpAddress> outers;
+  if (anyV4) outers.push_back(UdpAddress::V4(htonl(INADDR_ANY), 0));
+  if (anyV6) outers.push_back(UdpAddress::V6(in6addr_any, 0));
+  int failure = 0, family = 0;
+  OpenRelay(outers, false, failure, family);
+  if (!relay_ && anyV4 && family == AF_INET6) {
+    // Without IPv6 here, the IPv4 addresses alone.
+    std::erase_if(candidates, isV6);
+    outers.pop_back();
+    OpenRelay(outers, false, failure, family);
+  }
+  if (!relay_) {
+    failure_ = anyV4 ? "cannot open a UDP socket" + ErrnoReason(failure)
+                     : "'" + hostName_ + "' has IPv6 addresses only, and IPv6 cannot be used here" +
+                           ErrnoReason(failure);
+    link_ = LinkState::Closed;
+    return;
   }
   candidates_ = std::move(candidates);
 }
 
-bool EnetGuestLink::Admit(std::span<const uint8_t> datagram) {
-  const ENetAddress& from = host_->receivedAddress;
-  if (peer_ != nullptr) {
-    if (SameEnetAddress(from, remoteHost_, remotePort_)) return true;
-  } else {
-    for (size_t i = 0; i < candidates_.size(); ++i) {
-      if (!SameEnetAddress(from, candidates_[i])) continue;
-      if (const std::optional<uint32_t> cookie = CookieOf(datagram)) Answered(i, *cookie);
-      return false;
-    }
-  }
-  ++counters_.strangersDropped;
-  return false;
-}
-
-bool EnetGuestLink::AdmitRelayed(const UdpAddress& from, std::span<const uint8_t> datagram) {
+std::optional<LinkSeal> EnetGuestLink::AdmitRelayed(const UdpAddress& from,
+                                                    std::span<const uint8_t> datagram) {
   const auto at = std::find(candidates_.begin(), candidates_.end(), from);
-  if (at != candidates_.end()) {
-    if (const std::optional<uint32_t> cookie = CookieOf(datagram))
-      Answered(static_cast<size_t>(at - candidates_.begin()), *cookie);
-    return false;
+  if (at != candidates_.end() && peer_ == nullptr) {
+    if (const std::optional<CookieAnswer> answer = CookieOf(datagram))
+      Answered(static_cast<size_t>(at - candidates_.begin()), *answer);
+    return std::nullopt;
   }
   ++counters_.strangersDropped;
-  return false;
+  return std::nullopt;
 }
 
 void EnetGuestLink::Knock() {
@@ -122,35 +120,26 @@ void EnetGuestLink::Knock() {
   if (knocked_ && now - lastKnock_ < KnockEvery) return;
   knocked_ = true;
   lastKnock_ = now;
-  const auto knock = KnockDatagram();
-  for (const UdpAddress& to : candidates_) {
-    if (to.Family() == AF_INET)
-      SendRaw(ENetAddress{to.V4Host(), to.Port()}, knock);
-    else
-      SendRelayed(to, knock);
-  }
+  const auto knock = KnockDatagram(pair_.publicKey);
+  for (const UdpAddress& to : candidates_) SendRelayed(to, knock);
 }
 
-void EnetGuestLink::Answered(size_t index, uint32_t cookie) {
+void EnetGuestLink::Answered(size_t index, const CookieAnswer& answer) {
   // Of answers that come in one turn, the resolver's order takes the first.
   if (answered_ >= 0 && static_cast<size_t>(answered_) <= index) return;
+  // A host's key that agrees on nothing is no host's.
+  std::optional<LinkKeys> keys = GuestKeys(pair_, answer.hostKey);
+  if (!keys) return;
   answered_ = static_cast<int>(index);
-  cookie_ = cookie;
+  answer_ = answer;
+  keys_ = keys;
 }
 
 void EnetGuestLink::ConnectToAnswer() {
   const UdpAddress& to = candidates_[static_cast<size_t>(answered_)];
-  if (to.Family() == AF_INET6) {
-    relay_->Link(to);
-    remoteHost_ = relay_->Inner().V4Host();
-    remotePort_ = relay_->Inner().Port();
-  } else {
-    remoteHost_ = to.V4Host();
-    remotePort_ = to.Port();
-    DropRelay();
-  }
-  ENetAddress address{remoteHost_, remotePort_};
-  peer_ = enet_host_connect(host_, &address, 1, cookie_);
+  relay_->Link(to, LinkSeal(*keys_, Introduction{answer_.cookie, pair_.publicKey}, std::nullopt));
+  const ENetAddress address = RelayAddress();
+  peer_ = enet_host_connect(host_, &address, 1, 0);
   if (peer_ == nullptr) return;
   link_ = LinkState::Connecting;
   enet_host_flush(host_);

@@ -12,9 +12,10 @@ namespace kavarin {
 // The guest's side of a link through ENet. It looks the host's name up on a thread of its own,
 // so that nothing waits for a name server (the link stays Waiting meanwhile, and closes with the
 // reason when the name has no address it can use). Then it knocks on every address of the host at
-// once (its candidates), IPv6 ones from the relay's socket, and connects through the first that
-// answers with a cookie (the resolver's order decides a tie). Before it connects, only the
-// candidates' answers reach it; after, only the host it connected to.
+// once (its candidates), with the public key of its pair for this link, and connects through the
+// first that answers with a cookie and the host's key (the resolver's order decides a tie), its
+// datagrams sealed from the first. Before it connects, only the candidates' answers reach it;
+// after, only what the host it connected to sealed.
 class EnetGuestLink : public EnetTransport {
  public:
   // As EnetTransport::Join; the name is looked up meanwhile.
@@ -25,8 +26,8 @@ class EnetGuestLink : public EnetTransport {
 
  private:
   using EnetTransport::EnetTransport;
-  bool Admit(std::span<const uint8_t> datagram) override;
-  bool AdmitRelayed(const UdpAddress& from, std::span<const uint8_t> datagram) override;
+  std::optional<LinkSeal> AdmitRelayed(const UdpAddress& from,
+                                       std::span<const uint8_t> datagram) override;
   void BeforeService() override;
   void AfterService() override;
   // ENet has one peer for a guest: whatever it ends is the link.
@@ -35,7 +36,7 @@ class EnetGuestLink : public EnetTransport {
   void Resolved(std::vector<UdpAddress> candidates, const std::string& why);
   void Knock();
   // The answer to knocking, at candidate `index`.
-  void Answered(size_t index, uint32_t cookie);
+  void Answered(size_t index, const CookieAnswer& answer);
   void ConnectToAnswer();
 
   struct Lookup;
@@ -43,11 +44,10 @@ class EnetGuestLink : public EnetTransport {
   std::string hostName_;
   std::string failure_;
   std::vector<UdpAddress> candidates_;
+  KeyPair pair_;
   int answered_ = -1;
-  uint32_t cookie_ = 0;
-  // Where ENet connects: the address that answered, or the relay's.
-  uint32_t remoteHost_ = 0;
-  uint16_t remotePort_ = 0;
+  CookieAnswer answer_;
+  std::optional<LinkKeys> keys_;
   std::chrono::steady_clock::time_point lastKnock_{};
   bool knocked_ = false;
 };

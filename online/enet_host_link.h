@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "online/connect_gate.h"
 #include "online/enet_transport.h"
@@ -9,12 +11,9 @@ namespace kavarin {
 
 // The host's side of a link through ENet. It takes the first guest that connects and then no
 // other; anything from another address is dropped before ENet sees it, and before a guest is
-// connected only a knock or a CONNECT with the right cookie gets through (see connect_gate.h),
-// so the host cannot be made to send more than it is sent.
-//
-// It listens on IPv6 on the same port as on IPv4 and relays one guest; its gate checks an IPv6
-// stranger's knock and CONNECT on the IPv6 socket, with the cookie of the stranger's own IPv6
-// address, and links the relay only for a CONNECT with that cookie.
+// connected only a knock, or a sealed datagram with the right cookie that opens with the keys of
+// the cookie's guest, gets through (see connect_gate.h), so the host cannot be made to send more
+// than it is sent. It waits on the same port over IPv4 and IPv6.
 class EnetHostLink : public EnetTransport {
  public:
   // As EnetTransport::Listen.
@@ -25,12 +24,17 @@ class EnetHostLink : public EnetTransport {
 
  private:
   using EnetTransport::EnetTransport;
-  bool Admit(std::span<const uint8_t> datagram) override;
-  bool AdmitRelayed(const UdpAddress& from, std::span<const uint8_t> datagram) override;
+  std::optional<LinkSeal> AdmitRelayed(const UdpAddress& from,
+                                       std::span<const uint8_t> datagram) override;
   void AfterService() override;
 
   CookieKey key_{};
+  KeyPair pair_;
   uint16_t port_ = 0;
+  // The key of the guest last offered a link, and those of guests once linked: a guest that
+  // never finished connecting is not let in again by a copy of what it sent.
+  std::optional<PublicKey> offered_;
+  std::vector<PublicKey> linkedBefore_;
 };
 
 }  // namespace kavarin

@@ -83,21 +83,30 @@ EnetTransport::~EnetTransport() {
   if (epoll_ >= 0) close(epoll_);
 }
 
-void EnetTransport::OpenRelay(const UdpAddress& outer, const UdpAddress& near, int& errorNumber) {
-  relay_ = UdpRelay::Open(outer, near, errorNumber);
+void EnetTransport::OpenRelay(std::span<const UdpAddress> outers, bool samePort, int& errorNumber,
+                              int& failedFamily) {
+  const UdpAddress near = UdpAddress::V4(htonl(INADDR_LOOPBACK), EnetSocketPort(host_));
+  relay_ = UdpRelay::Open(outers, samePort, near, errorNumber, failedFamily);
   if (!relay_) return;
-  for (const int fd : {relay_->OuterFd(), relay_->InnerFd()}) {
+  for (const int fd : relay_->Fds()) {
     epoll_event watch{};
     watch.events = EPOLLIN;
     epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &watch);
   }
 }
 
-void EnetTransport::DropRelay() {
-  if (!relay_) return;
-  for (const int fd : {relay_->OuterFd(), relay_->InnerFd()})
-    epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-  relay_.reset();
+ENetAddress EnetTransport::RelayAddress() const {
+  return ENetAddress{relay_->Inner().V4Host(), relay_->Inner().Port()};
+}
+
+void EnetTransport::TakeRelayCounts() {
+  const UdpRelay::Taken t = relay_->Take();
+  counters_.strangersDropped += t.strangers;
+  counters_.forgeriesDropped += t.forged;
+  counters_.datagramsSent += t.datagramsOut;
+  counters_.bytesSent += t.bytesOut;
+  counters_.datagramsReceived += t.datagramsIn;
+  counters_.bytesReceived += t.bytesIn;
 }
 
 void EnetTransport::RelayIn() {
@@ -105,34 +114,32 @@ void EnetTransport::RelayIn() {
   relay_->CarryIn([this](const UdpAddress& from, std::span<const uint8_t> datagram) {
     return AdmitRelayed(from, datagram);
   });
-  counters_.strangersDropped += relay_->TakeDropped();
+  TakeRelayCounts();
 }
 
 void EnetTransport::RelayOut() {
   if (!relay_) return;
   relay_->CarryOut();
-  counters_.strangersDropped += relay_->TakeDropped();
+  TakeRelayCounts();
+}
+
+bool EnetTransport::FromRelay() const {
+  return relay_ && relay_->Far() && SameEnetAddress(host_->receivedAddress, relay_->Inner());
 }
 
 int EnetTransport::Intercept(ENetHost* host, ENetEvent*) {
   EnetTransport* t = serviced;
   if (t == nullptr || t->host_ != host) return 1;
-  return t->Admit({host->receivedData, host->receivedDataLength}) ? 0 : 1;
-}
-
-bool EnetTransport::SendRaw(const ENetAddress& to, std::span<const uint8_t> datagram) {
-  ENetBuffer buffer{const_cast<uint8_t*>(datagram.data()), datagram.size()};
-  if (enet_socket_send(host_->socket, &to, &buffer, 1) <= 0) return false;
-  ++counters_.datagramsSent;
-  counters_.bytesSent += static_cast<int64_t>(datagram.size());
-  return true;
+  if (t->FromRelay()) return 0;
+  // Only another program on this machine can reach ENet's loopback socket.
+  ++t->counters_.strangersDropped;
+  return 1;
 }
 
 bool EnetTransport::SendRelayed(const UdpAddress& to, std::span<const uint8_t> datagram) {
-  if (!relay_ || !relay_->SendOut(to, datagram)) return false;
-  ++counters_.datagramsSent;
-  counters_.bytesSent += static_cast<int64_t>(datagram.size());
-  return true;
+  const bool sent = relay_ && relay_->SendOut(to, datagram);
+  if (relay_) TakeRelayCounts();
+  return sent;
 }
 
 void EnetTransport::Connected(ENetPeer* peer) {
@@ -171,10 +178,7 @@ void EnetTransport::Handle(const ENetEvent& event) {
 }
 
 void EnetTransport::Count() {
-  counters_.datagramsSent += host_->totalSentPackets;
-  counters_.bytesSent += host_->totalSentData;
-  counters_.datagramsReceived += host_->totalReceivedPackets;
-  counters_.bytesReceived += host_->totalReceivedData;
+  // What the relay put on the network is counted as it goes; ENet's own figures are loopback's.
   host_->totalSentPackets = host_->totalSentData = 0;
   host_->totalReceivedPackets = host_->totalReceivedData = 0;
 }

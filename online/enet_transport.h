@@ -2,11 +2,13 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "online/connect_gate.h"
+#include "online/link_seal.h"
 #include "online/transport.h"
 #include "online/udp_address.h"
 #include "online/udp_relay.h"
@@ -20,13 +22,15 @@ namespace kavarin {
 
 // The part of a link over UDP through ENet that the host and the guest share. Each datagram the
 // session sends is one unsequenced ENet packet on channel 0: never resent, never held back for
-// order. Every raw datagram goes through the role's Admit before ENet sees it: the host's
-// connect gate (enet_host_link.h), the guest's knocking on the host's candidate addresses
-// (enet_guest_link.h).
+// order.
 //
-// ENet 1.3 speaks IPv4 only, so IPv6 goes through a relay of our own in the same process (see
-// udp_relay.h): ENet's datagrams, unchanged, between ENet's socket and an IPv6 socket, by way of
-// a socket on ENet's own address.
+// ENet's own socket is on loopback and hears only the relay (udp_relay.h), whose sockets alone
+// face the network, on IPv4 and IPv6 (ENet 1.3 speaks IPv4 only). Before a link is made, what
+// reaches them goes to the role's AdmitRelayed: the host's connect gate (enet_host_link.h), the
+// guest's knocking on the host's candidate addresses (enet_guest_link.h). Once it is made, every
+// datagram between the two machines, ENet's own commands included, is sealed with the keys the
+// two agreed in the gate's handshake, and ENet sees only those that open, once each
+// (link_seal.h): nobody else can end, confuse or replay the link, from any address.
 //
 // Nothing blocks except Wait and Close. An event loop calls Service once a frame and may watch
 // WaitHandle for reading; a loop of its own calls Wait between frames.
@@ -64,10 +68,10 @@ class EnetTransport : public Transport {
 
  protected:
   explicit EnetTransport(_ENetHost* host);
-  // Whether a raw datagram from host_->receivedAddress may go on to ENet.
-  virtual bool Admit(std::span<const uint8_t> datagram) = 0;
-  // Whether the relay links a sender it has no link for, and carries its datagram on to ENet.
-  virtual bool AdmitRelayed(const UdpAddress& from, std::span<const uint8_t> datagram) = 0;
+  // What to do with a datagram from a sender the relay has no link for: the seal to open it
+  // with, if its sender may become the other machine.
+  virtual std::optional<LinkSeal> AdmitRelayed(const UdpAddress& from,
+                                               std::span<const uint8_t> datagram) = 0;
   // The role's own work on either side of ENet's turn.
   virtual void BeforeService() {}
   virtual void AfterService() {}
@@ -75,10 +79,12 @@ class EnetTransport : public Transport {
   virtual bool IsOurs(_ENetPeer* peer) const { return peer == peer_; }
 
   // A datagram of the role's own, outside ENet.
-  bool SendRaw(const ENetAddress& to, std::span<const uint8_t> datagram);
   bool SendRelayed(const UdpAddress& to, std::span<const uint8_t> datagram);
-  void OpenRelay(const UdpAddress& outer, const UdpAddress& near, int& errorNumber);
-  void DropRelay();
+  // The relay to ENet's socket from `outers` (see UdpRelay::Open).
+  void OpenRelay(std::span<const UdpAddress> outers, bool samePort, int& errorNumber,
+                 int& failedFamily);
+  // Where ENet reaches the relay, and the other machine through it.
+  ENetAddress RelayAddress() const;
   // What the relay sent on, out now.
   void RelayOut();
   bool WatchReady() const { return epoll_ >= 0; }
@@ -92,7 +98,10 @@ class EnetTransport : public Transport {
 
  private:
   static int Intercept(_ENetHost* host, _ENetEvent* event);
+  // Whether a datagram to ENet's socket came from the relay linked to the other machine.
+  bool FromRelay() const;
   void RelayIn();
+  void TakeRelayCounts();
   // One turn of ENet with the relay's datagrams moved on either side of it.
   int ServiceOnce(_ENetEvent& event);
   void WaitForSockets(int timeoutMs);

@@ -26,6 +26,9 @@ struct LinkCounters {
   int64_t datagramsReceived = 0;
   int64_t bytesReceived = 0;
   int64_t strangersDropped = 0;  // from another address, or not let in before a connection
+  // From the other machine's address, or offered a link, and not sealed by it: forged, changed,
+  // cut or heard before.
+  int64_t forgeriesDropped = 0;
   int64_t knocksAnswered = 0;
 };
 

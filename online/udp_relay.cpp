@@ -1,11 +1,10 @@
 #include "online/udp_relay.h"
 
-#include "online/transport.h"
-
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
+
+#include "online/transport.h"
 
 namespace kavarin {
 
@@ -22,7 +21,7 @@ int OpenSocket(const UdpAddress& at, int& errorNumber) {
     return -1;
   }
   const int on = 1;
-  // The outer socket takes IPv6 alone: IPv4 is ENet's own socket's.
+  // IPv4 has a socket of its own.
   if ((at.Family() == AF_INET6 && setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) != 0) ||
       bind(fd, at.Raw(), at.Length()) != 0) {
     errorNumber = errno;
@@ -55,73 +54,131 @@ void Drain(int fd, int64_t& dropped, const Handle& handle) {
   }
 }
 
-void SendTo(int fd, const UdpAddress& to, std::span<const uint8_t> datagram) {
-  sendto(fd, datagram.data(), datagram.size(), MSG_DONTWAIT, to.Raw(), to.Length());
+bool SendTo(int fd, const UdpAddress& to, std::span<const uint8_t> datagram) {
+  return fd >= 0 && sendto(fd, datagram.data(), datagram.size(), MSG_DONTWAIT, to.Raw(),
+                           to.Length()) == static_cast<ssize_t>(datagram.size());
+}
+
+size_t FamilyIndex(int family) {
+  return family == AF_INET6 ? 1 : 0;
 }
 
 }  // namespace
 
-std::unique_ptr<UdpRelay> UdpRelay::Open(const UdpAddress& outer, const UdpAddress& near,
-                                         int& errorNumber) {
-  const int outerFd = OpenSocket(outer, errorNumber);
-  if (outerFd < 0) return nullptr;
+std::unique_ptr<UdpRelay> UdpRelay::Open(std::span<const UdpAddress> outers, bool samePort,
+                                         const UdpAddress& near, int& errorNumber,
+                                         int& failedFamily) {
+  failedFamily = near.Family();
   const int innerFd = OpenSocket(near.WithPort(0), errorNumber);
-  if (innerFd < 0) {
-    close(outerFd);
-    return nullptr;
-  }
-  std::unique_ptr<UdpRelay> relay(new UdpRelay(outerFd, innerFd, near));
-  const std::optional<UdpAddress> outerAt = LocalAddress(outerFd);
+  if (innerFd < 0) return nullptr;
+  std::unique_ptr<UdpRelay> relay(new UdpRelay(innerFd, near));
   const std::optional<UdpAddress> innerAt = LocalAddress(innerFd);
-  if (!outerAt || !innerAt) {
+  if (!innerAt) {
     errorNumber = errno;
     return nullptr;
   }
-  relay->outerPort_ = outerAt->Port();
   relay->inner_ = *innerAt;
+  for (size_t i = 0; i < outers.size(); ++i) {
+    failedFamily = outers[i].Family();
+    const UdpAddress at = samePort && i > 0 && outers[i].Port() == 0
+                              ? outers[i].WithPort(relay->outerPort_)
+                              : outers[i];
+    int& fd = relay->outerFd_[FamilyIndex(at.Family())];
+    if (fd >= 0 || (fd = OpenSocket(at, errorNumber)) < 0) return nullptr;
+    if (i == 0) {
+      const std::optional<UdpAddress> outerAt = LocalAddress(fd);
+      if (!outerAt) {
+        errorNumber = errno;
+        return nullptr;
+      }
+      relay->outerPort_ = outerAt->Port();
+    }
+  }
   return relay;
 }
 
-UdpRelay::UdpRelay(int outerFd, int innerFd, const UdpAddress& near)
-    : outerFd_(outerFd), innerFd_(innerFd), near_(near) {}
+UdpRelay::UdpRelay(int innerFd, const UdpAddress& near) : innerFd_(innerFd), near_(near) {}
 
 UdpRelay::~UdpRelay() {
-  close(outerFd_);
+  for (const int fd : outerFd_)
+    if (fd >= 0) close(fd);
   close(innerFd_);
 }
 
-bool UdpRelay::SendOut(const UdpAddress& to, std::span<const uint8_t> datagram) const {
-  return sendto(outerFd_, datagram.data(), datagram.size(), MSG_DONTWAIT, to.Raw(), to.Length()) ==
-         static_cast<ssize_t>(datagram.size());
+std::vector<int> UdpRelay::Fds() const {
+  std::vector<int> fds{innerFd_};
+  for (const int fd : outerFd_)
+    if (fd >= 0) fds.push_back(fd);
+  return fds;
+}
+
+int UdpRelay::OuterFd(int family) const {
+  return family == AF_INET || family == AF_INET6 ? outerFd_[FamilyIndex(family)] : -1;
+}
+
+void UdpRelay::Link(const UdpAddress& far, const LinkSeal& seal) {
+  far_ = far;
+  seal_ = seal;
+}
+
+void UdpRelay::Unlink() {
+  far_.reset();
+  seal_.reset();
+}
+
+bool UdpRelay::SendOut(const UdpAddress& to, std::span<const uint8_t> datagram) {
+  if (!SendTo(OuterFd(to.Family()), to, datagram)) return false;
+  ++taken_.datagramsOut;
+  taken_.bytesOut += static_cast<int64_t>(datagram.size());
+  return true;
+}
+
+void UdpRelay::ToNear(std::span<const uint8_t> datagram) {
+  SendTo(innerFd_, near_, datagram);
 }
 
 void UdpRelay::CarryIn(const Stranger& stranger) {
-  Drain(outerFd_, dropped_, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
-    if (far_) {
-      if (from == *far_)
-        SendTo(innerFd_, near_, datagram);
-      else
-        ++dropped_;
-    } else if (stranger(from, datagram)) {
-      far_ = from;
-      SendTo(innerFd_, near_, datagram);
-    }
-  });
+  for (const int fd : outerFd_) {
+    if (fd < 0) continue;
+    Drain(fd, taken_.strangers, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
+      ++taken_.datagramsIn;
+      taken_.bytesIn += static_cast<int64_t>(datagram.size());
+      if (far_) {
+        if (from != *far_)
+          ++taken_.strangers;
+        else if (seal_->Open(datagram, opened_))
+          ToNear(opened_);
+        else
+          ++taken_.forged;
+      } else if (std::optional<LinkSeal> offered = stranger(from, datagram)) {
+        // The sender is the other machine only if the seal it was offered opens its datagram.
+        if (offered->Open(datagram, opened_)) {
+          Link(from, *offered);
+          ToNear(opened_);
+        } else {
+          ++taken_.forged;
+        }
+      }
+    });
+  }
 }
 
 void UdpRelay::CarryOut() {
-  Drain(innerFd_, dropped_, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
-    if (far_ && from == near_)
-      SendTo(outerFd_, *far_, datagram);
-    else
-      ++dropped_;
+  std::vector<uint8_t> sealed;
+  Drain(innerFd_, taken_.strangers, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
+    if (!far_ || from != near_) {
+      ++taken_.strangers;
+      return;
+    }
+    seal_->Seal(datagram, sealed);
+    SendOut(*far_, sealed);
   });
 }
 
-int64_t UdpRelay::TakeDropped() {
-  const int64_t n = dropped_;
-  dropped_ = 0;
-  return n;
+UdpRelay::Taken UdpRelay::Take() {
+  const Taken t = taken_;
+  taken_ = {};
+  return t;
 }
 
 }  // namespace kavarin

@@ -1,6 +1,7 @@
-// The ENet transport on loopback, over IPv4 and over IPv6 (through the relay): a guest connects
-// to a host and datagrams pass both ways; before that, a knock is answered once with less than
-// it, and a CONNECT without the right cookie for its address gets no answer at all; afterwards the
+// The ENet transport on loopback, over IPv4 and over IPv6: a guest connects to a host and
+// datagrams pass both ways; before that, a knock is answered once with less than it, and a
+// CONNECT without the right cookie for its address and key, or not sealed with the keys the
+// knock agreed, gets no answer at all; afterwards the
 // host takes no other guest, datagrams from elsewhere reach neither side, and a guest that leaves
 // is heard leaving.
 #include "online/enet_transport.h"
@@ -45,10 +46,13 @@ std::vector<uint8_t> RealConnect(uint32_t data) {
   return d;
 }
 
-std::vector<uint8_t> WithData(std::vector<uint8_t> connect, uint32_t data) {
-  for (int i = 0; i < 4; ++i)
-    connect[connect.size() - 1 - i] = static_cast<uint8_t>(data >> (8 * i));
-  return connect;
+// `datagram` sealed as a guest's first, introduced with `cookie` and the guest's key.
+std::vector<uint8_t> Introduced(const KeyPair& guest, const LinkKeys& keys, uint32_t cookie,
+                                std::span<const uint8_t> datagram) {
+  LinkSeal seal(keys, Introduction{cookie, guest.publicKey}, std::nullopt);
+  std::vector<uint8_t> sealed;
+  seal.Seal(datagram, sealed);
+  return sealed;
 }
 
 TEST(ConnectGate, SipHashGivesItsPublishedValue) {
@@ -71,31 +75,41 @@ TEST_P(EnetTransportOver, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
   const uint16_t port = host->Port();
   ASSERT_NE(port, 0);
 
-  // A knock is answered once, with a cookie, in fewer bytes.
+  // A knock is answered once, with a cookie and the host's key, in fewer bytes.
   UdpSocket stranger(GetParam());
-  const auto knock = KnockDatagram();
+  const KeyPair pair = KeyPair::Random();
+  const auto knock = KnockDatagram(pair.publicKey);
   stranger.SendTo(port, knock);
   std::optional<std::vector<uint8_t>> answer;
   ASSERT_TRUE(PumpUntil(
       {host.get()}, [&] { return (answer = stranger.Receive(0)).has_value(); }, 1000));
   EXPECT_LT(answer->size(), knock.size());
-  const std::optional<uint32_t> cookie = CookieOf(*answer);
+  const std::optional<CookieAnswer> cookie = CookieOf(*answer);
   ASSERT_TRUE(cookie);
+  const std::optional<LinkKeys> keys = GuestKeys(pair, cookie->hostKey);
+  ASSERT_TRUE(keys);
 
-  // ENet's CONNECT as a client really sends it; with a wrong cookie, or the stranger's cookie
-  // from another address, nothing comes back. (Over IPv6 this also shows the cookie is made from
-  // the sender's own address, not the relay's, and that the relay linked nobody: a link would
-  // have carried the CONNECT to ENet, which answers, and kept the real guest out.)
-  const std::vector<uint8_t> connect = RealConnect(0x12345678);
-  ASSERT_EQ(ConnectData(connect), 0x12345678u);
+  // ENet's CONNECT as a client really sends it, sealed; with a wrong cookie, with the stranger's
+  // cookie from another address, with the stranger's own cookie and keys it did not agree, or
+  // bare, nothing comes back. (Over IPv6 this also shows the cookie is made from the sender's own
+  // address, not the relay's, and that the relay linked nobody: a link would have carried the
+  // CONNECT to ENet, which answers, and kept the real guest out.)
+  const std::vector<uint8_t> connect = RealConnect(0);
+  ASSERT_FALSE(connect.empty());
+  LinkKeys wrongKeys = *keys;
+  wrongKeys.send[0] ^= 1;
   UdpSocket other(GetParam());
-  stranger.SendTo(port, WithData(connect, *cookie + 1));
-  other.SendTo(port, WithData(connect, *cookie));
+  const int64_t forgeriesBefore = host->Stats().forgeriesDropped;
+  stranger.SendTo(port, Introduced(pair, *keys, cookie->cookie + 1, connect));
+  other.SendTo(port, Introduced(pair, *keys, cookie->cookie, connect));
+  stranger.SendTo(port, Introduced(pair, wrongKeys, cookie->cookie, connect));
+  stranger.SendTo(port, connect);
   PumpUntil(
       {host.get()}, [] { return false; }, 300);
   EXPECT_FALSE(stranger.Receive(0));
   EXPECT_FALSE(other.Receive(0));
   EXPECT_EQ(host->State(), EnetTransport::Link::Waiting);
+  EXPECT_EQ(host->Stats().forgeriesDropped, forgeriesBefore + 1);
 
   // The real guest connects, and datagrams pass both ways.
   auto guest = EnetTransport::Join(hostName, port, error);
@@ -124,7 +138,7 @@ TEST_P(EnetTransportOver, OneGuestConnectsAndNobodyElseGetsAnAnswer) {
   ASSERT_TRUE(second) << error;
   const int64_t before = host->Stats().strangersDropped + guest->Stats().strangersDropped;
   stranger.SendTo(port, knock);
-  stranger.SendTo(port, WithData(connect, *cookie));
+  stranger.SendTo(port, Introduced(pair, *keys, cookie->cookie, connect));
   UdpSocket(AF_INET).SendTo(guest->Port(), pong);
   stranger.SendTo(port, ping);
   PumpUntil(
