@@ -180,6 +180,16 @@ inline constexpr Caption ComputerFairTitle{
 inline constexpr Caption ComputerStrongTitle{
     "ComputerMatch",
     QT_TRANSLATE_NOOP("ComputerMatch", "Kavarin - コンピュータと対戦 (レベル 3: つよい)")};
+// The web page's choice of playing against the computer, beside its menu bar.
+inline constexpr Caption ComputerChoiceLabel{"ComputerMatch",
+                                             QT_TRANSLATE_NOOP("ComputerMatch", "コンピュータ")};
+inline constexpr Caption ComputerOff{"ComputerMatch", QT_TRANSLATE_NOOP("ComputerMatch", "なし")};
+inline constexpr Caption ComputerEasy{"ComputerMatch",
+                                      QT_TRANSLATE_NOOP("ComputerMatch", "レベル 1: やさしい")};
+inline constexpr Caption ComputerFair{"ComputerMatch",
+                                      QT_TRANSLATE_NOOP("ComputerMatch", "レベル 2: ふつう")};
+inline constexpr Caption ComputerStrong{"ComputerMatch",
+                                        QT_TRANSLATE_NOOP("ComputerMatch", "レベル 3: つよい")};
 
 // Every caption above by name, for tools and tests that go through them all; How to play's
 // labels are in HowToPlayLabels.
@@ -221,6 +231,11 @@ inline constexpr Caption Named[] = {
     ComputerEasyTitle,
     ComputerFairTitle,
     ComputerStrongTitle,
+    ComputerChoiceLabel,
+    ComputerOff,
+    ComputerEasy,
+    ComputerFair,
+    ComputerStrong,
 };
 
 }  // namespace kavarin::captions

@@ -15,6 +15,26 @@
         <source>Kavarin - コンピュータと対戦 (レベル 3: つよい)</source>
         <translation>Kavarin - against the computer (level 3: strong)</translation>
     </message>
+    <message>
+        <source>コンピュータ</source>
+        <translation>Computer</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>レベル 1: やさしい</source>
+        <translation>level 1: easy</translation>
+    </message>
+    <message>
+        <source>レベル 2: ふつう</source>
+        <translation>level 2: fair</translation>
+    </message>
+    <message>
+        <source>レベル 3: つよい</source>
+        <translation>level 3: strong</translation>
+    </message>
 </context>
 <context>
     <name>OnlineMatch</name>

@@ -8,7 +8,9 @@
 // - on a German layout (the browser's layout map faked before the page loads), the key in the
 //   place of ] moves the right ship; on a French one the key that types A moves the left ship;
 // - the captions are Japanese when the browser's first language is, else English;
-// - two controllers (the Gamepad API answered by the test) fly the two ships.
+// - two controllers (the Gamepad API answered by the test) fly the two ships;
+// - against the computer at level 3, the right player's keys fly the left ship, the computer's
+//   keys fly and fire the right one, and the record of both replays exactly.
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
@@ -277,6 +279,39 @@ try {
     Check(!exited.grey.includes('1') && exited.record.endsWith('browser\nstate\n') &&
       again.record.includes('start\n') && SameField(again, native.pixels) && again.grey.includes('1') && e.length === 0,
       'Exit leaves the page as it opened, and a new match then plays and shows as kavarin-replay draws it');
+    await p.close();
+  }
+
+  // --- Against the computer at level 3: the player uses only the right player's keys, so every
+  // right-ship key in the record is the computer's.
+  {
+    const { page: p, errors: e } = await OpenPage(site, { width: 1280, height: 800 });
+    await p.select('#computer', '3');
+    const title = await p.evaluate(() => [document.title, window.kavarinComputerLevel(), document.activeElement?.id ?? '']);
+    await p.keyboard.press('F2');
+    for (let i = 0; i < 4; ++i) {
+      await p.keyboard.down('BracketRight');
+      await sleep(300);
+      await p.keyboard.up('BracketRight');
+      await p.keyboard.press('Semicolon');
+      await p.keyboard.down('Slash');
+      await sleep(300);
+      await p.keyboard.up('Slash');
+      await p.keyboard.press('Semicolon');
+    }
+    await sleep(200);
+    const shown = await Shown(p);
+    const lines = shown.record.split('\n');
+    const count = (key) => lines.filter((l) => l === `down ${key}`).length;
+    const native = Replay(shown.record, 'computer');
+    const rightY = Number(/RightY=(-?\d+)/.exec(native.state)?.[1]);
+    const leftKeys = [65, 88, 83].map(count);
+    const computerKeys = [221, 191, 186].map(count);
+    Check(['Kavarin - against the computer (level 3: strong)', 'Kavarin - コンピュータと対戦 (レベル 3: つよい)'].includes(title[0]) && title[1] === 3 &&
+      leftKeys.every((n) => n >= 4) && computerKeys[2] > 0 && computerKeys[0] + computerKeys[1] > 0 &&
+      rightY !== 200 && SameField(shown, native.pixels) && e.length === 0,
+      `against the computer at level 3 ("${title[0]}"): the player's keys went to the left ship (${leftKeys.join(', ')} presses), ` +
+      `the computer's to the right one (${computerKeys.join(', ')}; RightY=${rightY}), and the canvas is what kavarin-replay draws`);
     await p.close();
   }
 

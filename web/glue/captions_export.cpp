@@ -32,6 +32,14 @@ constexpr NamedCaption PageCaptions[] = {
     {"VersionNotice", captions::VersionNotice},
     {"VersionOk", captions::VersionOk},
     {"HowToPlayTitle", captions::HowToPlayTitle},
+    {"ComputerChoiceLabel", captions::ComputerChoiceLabel},
+    {"ComputerOff", captions::ComputerOff},
+    {"ComputerEasy", captions::ComputerEasy},
+    {"ComputerFair", captions::ComputerFair},
+    {"ComputerStrong", captions::ComputerStrong},
+    {"ComputerEasyTitle", captions::ComputerEasyTitle},
+    {"ComputerFairTitle", captions::ComputerFairTitle},
+    {"ComputerStrongTitle", captions::ComputerStrongTitle},
 };
 
 std::string text;

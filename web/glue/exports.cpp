@@ -40,9 +40,15 @@ const char* Text(std::string s) {
 
 extern "C" {
 
-// A new game, as the window is created: everything 0, then FormCreate.
-EMSCRIPTEN_KEEPALIVE void kv_create() {
-  game = std::make_unique<WebGame>();
+// A new game, as the window is created: everything 0, then FormCreate. With `computerLevel` 1
+// to 3 the computer flies the right ship, its seed from the page's random numbers.
+EMSCRIPTEN_KEEPALIVE void kv_create(int computerLevel, uint32_t seedHigh, uint32_t seedLow) {
+  const int level = computerLevel >= 1 && computerLevel <= 3 ? computerLevel : 0;
+  game = std::make_unique<WebGame>(level, (uint64_t{seedHigh} << 32) | seedLow);
+}
+
+EMSCRIPTEN_KEEPALIVE int kv_computer_level() {
+  return game->ComputerLevel();
 }
 
 EMSCRIPTEN_KEEPALIVE void kv_start(double now) {

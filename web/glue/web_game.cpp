@@ -5,6 +5,7 @@
 #include "match/keys.h"
 #include "match/resets.h"
 #include "match/tick.h"
+#include "online/own_ship_keys.h"
 #include "tools/soundgen/synth.h"
 
 namespace kavarin {
@@ -16,12 +17,16 @@ constexpr KeyRepeat PadRepeat{std::chrono::milliseconds(500), std::chrono::nanos
 
 }  // namespace
 
-WebGame::WebGame()
+WebGame::WebGame(int computerLevel, uint64_t computerSeed)
     : match_(sim_, *this),
       controllers_([this](bool down, int32_t code) { Key(down, code, now_); }, PadRepeat) {
+  if (computerLevel > 0)
+    computer_ = std::make_unique<ComputerPlayer>(Side::Right, computerLevel, computerSeed);
   FormCreate(match_);
   for (size_t i = 3; i < rgba_.size(); i += 4) rgba_[i] = 255;
 }
+
+WebGame::~WebGame() = default;
 
 void WebGame::StartCommand(Time now) {
   now_ = now;
@@ -31,6 +36,13 @@ void WebGame::StartCommand(Time now) {
 
 void WebGame::Key(bool down, int32_t code, Time now) {
   now_ = now;
+  if (computer_) {
+    // The right ship is the computer's: either player's keys fly the left one.
+    const auto own = ForOwnShip(
+        Player::Host, {down ? EventKind::KeyDown : EventKind::KeyUp, static_cast<uint16_t>(code)});
+    if (!own) return;
+    code = own->key;
+  }
   if (down) {
     record_.KeyDown(code);
     FormKeyDown(match_, code);
@@ -48,8 +60,25 @@ int WebGame::Frame(Time now) {
 
 void WebGame::FireTimer() {
   if (!match_.Running()) return;
+  ApplyComputer();
+  if (!match_.Running()) return;
   record_.Tick();
   Timer2Timer(match_);
+  // Once a tick has stopped play, the computer lets go of its keys.
+  if (!match_.Running()) ApplyComputer();
+}
+
+void WebGame::ApplyComputer() {
+  if (!computer_) return;
+  for (const KeyEvent& e : computer_->Frame(sim_.state, sim_.timers)) {
+    if (e.down) {
+      record_.KeyDown(e.key);
+      FormKeyDown(match_, e.key);
+    } else {
+      record_.KeyUp(e.key);
+      FormKeyUp(match_, e.key);
+    }
+  }
 }
 
 void WebGame::Grow(int32_t left, int32_t top, int32_t right, int32_t bottom) {

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "app/controllers/controller_keys.h"
 #include "app/pacing/tick_schedule.h"
+#include "computer/computer_player.h"
 #include "match/match.h"
 #include "match/simulation.h"
 #include "render/drawing_surface.h"
@@ -16,11 +18,19 @@ namespace kavarin {
 // The game as the page runs it: one simulation, its tick pacing from the page's steady clock,
 // the controllers' seats, the record of what was played, and the field as RGBA pixels for the
 // canvas. Times are the page's clock (performance.now()) in nanoseconds.
+//
+// With a computer level (1 to 3), the computer flies the right ship as on the desktop: the
+// player flies the left one from either player's keys, the computer's key events go to the game
+// before every tick and into the record like a player's, and it never presses Space to continue.
 class WebGame final : public Observer {
  public:
   using Time = TickSchedule::Time;
 
-  WebGame();
+  // `computerLevel` 0 is two players at one keyboard.
+  explicit WebGame(int computerLevel = 0, uint64_t computerSeed = 0);
+  ~WebGame() override;
+
+  int ComputerLevel() const { return computer_ ? computer_->Level() : 0; }
 
   void StartCommand(Time now);
   void Key(bool down, int32_t code, Time now);
@@ -46,6 +56,7 @@ class WebGame final : public Observer {
   void IntervalSet(TimerId timer, int32_t interval) override;
 
  private:
+  void ApplyComputer();
   void Grow(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
   Simulation sim_;
@@ -53,6 +64,7 @@ class WebGame final : public Observer {
   TickSchedule schedule_;
   ControllerKeys controllers_;
   LocalRecord record_;
+  std::unique_ptr<ComputerPlayer> computer_;
   Time now_{};
   // What the game drew since the canvas was last brought up to date, as right/bottom exclusive.
   int32_t left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;

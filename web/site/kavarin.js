@@ -8,7 +8,13 @@ const $ = (id) => document.getElementById(id);
 
 async function Main() {
   const core = await KavarinCore();
-  core._kv_create();
+  // The computer's level (0 for two players), kept across Exit; every game gets a fresh seed.
+  let computerLevel = 0;
+  const CreateGame = () => {
+    const seed = crypto.getRandomValues(new Uint32Array(2));
+    core._kv_create(computerLevel, seed[0], seed[1]);
+  };
+  CreateGame();
   const captions = await Captions.Load(core);
   document.documentElement.lang = captions.language;
   const keys = new GameKeys(core);
@@ -81,10 +87,26 @@ async function Main() {
     // A page cannot always close itself; where it stays, the game is as it was when it opened.
     window.close();
     sounds.Stop();
-    core._kv_create();
+    CreateGame();
     pads.Forget();
     ShowWhole();
   };
+  // Choosing the computer (or none) begins a new game, as the desktop's --computer opens a new
+  // window; the title says the level, as the desktop's does.
+  const titles = ['', 'ComputerEasyTitle', 'ComputerFairTitle', 'ComputerStrongTitle'];
+  const computer = $('computer');
+  computer.addEventListener('change', () => {
+    CloseMenus();
+    computerLevel = Number(computer.value);
+    sounds.Stop();
+    CreateGame();
+    pads.Forget();
+    ShowWhole();
+    document.title = computerLevel > 0 ? captions.Text(titles[computerLevel]) : 'Kavarin';
+    // The keys go back to the game, not to the list.
+    computer.blur();
+    front = 'main';
+  });
   const ShowHowToPlay = () => { CloseMenus(); howToPlay.hidden = false; front = 'Form3'; };
   const ShowVersion = () => { CloseMenus(); modal.hidden = false; $('Button1').focus(); };
   const CloseVersion = () => { modal.hidden = true; };
@@ -219,6 +241,7 @@ async function Main() {
   // For bug reports and the tests.
   window.kavarinRecord = () => core.UTF8ToString(core._kv_record());
   window.kavarinTicks = () => ticks;
+  window.kavarinComputerLevel = () => core._kv_computer_level();
   window.kavarinWork = () => work.slice();
   window.kavarinHash = () => {
     const hex = (v) => (v >>> 0).toString(16).padStart(8, '0');
