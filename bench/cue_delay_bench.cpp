@@ -49,12 +49,12 @@ Clock::duration Seconds(size_t samples) {
 class MonitorRecorder {
  public:
   explicit MonitorRecorder(const char* source) {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, Rate, 1};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = ReadSamples * sizeof(int16_t);
     int error = 0;
-    pa_ = pa_simple_new(nullptr, "kavarin-bench-cue", PA_STREAM_RECORD, source, "monitor", &spec,
+    pa_ = pa_simple_new(nullptr, "kavarin-bench-cue", PA_STREAM_RECORD, source, "monitor", &format,
                         nullptr, &attr, &error);
     if (pa_ == nullptr) {
       std::fprintf(stderr, "kavarin-bench-cue: cannot record %s: %s\n", source, pa_strerror(error));

@@ -48,12 +48,12 @@ bool Readable(const fs::path& file) {
 
 // A sound file as mono 16-bit samples at the player's rate, or nothing if it is no usable WAV.
 bool LoadSound(const fs::path& file, std::vector<int16_t>& samples) {
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec wav{};
   uint8_t* data = nullptr;
   uint32_t bytes = 0;
-  if (SDL_LoadWAV(file.c_str(), &spec, &data, &bytes) == nullptr) return false;
+  if (SDL_LoadWAV(file.c_str(), &wav, &data, &bytes) == nullptr) return false;
   SDL_AudioCVT cvt{};
-  const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 1,
+  const int built = SDL_BuildAudioCVT(&cvt, wav.format, wav.channels, wav.freq, AUDIO_S16SYS, 1,
                                       SdlCuePlayer::Frequency);
   bool ok = built >= 0;
   if (ok) {
