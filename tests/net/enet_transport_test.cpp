@@ -13,6 +13,7 @@
 #include <functional>
 #include <tuple>
 
+#include "free_port.h"
 #include "online/endpoint.h"
 #include "online/online_loop.h"
 #include "udp_socket.h"
@@ -163,12 +164,8 @@ INSTANTIATE_TEST_SUITE_P(IPv4AndIPv6, EnetTransportOver, ::testing::Values(AF_IN
 // host waiting on its port for the next one, not ended; and the next one plays.
 TEST(OnlineLoop, AHostWaitsOnAfterAGuestThatLeftBeforeHello) {
   std::string error;
-  uint16_t port = 0;
-  {
-    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
-    ASSERT_TRUE(probe) << error;
-    port = probe->Port();
-  }
+  const uint16_t port = FreeLoopbackPort(error);
+  ASSERT_NE(port, 0) << error;
   SessionDisplay display;
   const auto paced = SessionOptions{.paced = false, .seed = 1};
   OnlineLoop host(
@@ -207,12 +204,8 @@ TEST(OnlineLoop, AHostWaitsOnAfterAGuestThatLeftBeforeHello) {
 // no host at all it ends, when its time is up, as never connected rather than as lost.
 TEST(OnlineLoop, AGuestBeforeItsHostKeepsTryingThenSaysItCouldNotConnect) {
   std::string error;
-  uint16_t port = 0;
-  {
-    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
-    ASSERT_TRUE(probe) << error;
-    port = probe->Port();
-  }
+  const uint16_t port = FreeLoopbackPort(error);
+  ASSERT_NE(port, 0) << error;
   SessionDisplay display;
   const auto join = [port](std::string& e) { return EnetTransport::Join("127.0.0.1", port, e); };
   const auto options = [](int64_t connectTimeoutUs) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "free_port.h"
 #include "online/enet_transport.h"
 #include "online/online_loop.h"
 
@@ -22,12 +23,8 @@ TEST(WaitingHost, IsHeldAtMostFiveSecondsAndKeepsNoRecordOfAMatchThatDidNotBegin
       fs::path(::testing::TempDir()) / ("kavarin-waiting-" + std::to_string(getpid()) + ".txt");
   std::ofstream(record) << "an earlier record\n";
   std::string error;
-  uint16_t port = 0;
-  {
-    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
-    ASSERT_TRUE(probe) << error;
-    port = probe->Port();
-  }
+  const uint16_t port = FreeLoopbackPort(error);
+  ASSERT_NE(port, 0) << error;
   SessionDisplay display;
   OnlineLoop host(
       Player::Host, [port](std::string& e) { return EnetTransport::Listen(port, e, "127.0.0.1"); },
@@ -85,12 +82,8 @@ TEST(WaitingHost, KeepsEveryMatchsRecord) {
       fs::path(::testing::TempDir()) / ("kavarin-records-" + std::to_string(getpid()));
   fs::create_directories(dir);
   std::string error;
-  uint16_t port = 0;
-  {
-    const auto probe = EnetTransport::Listen(0, error, "127.0.0.1");
-    ASSERT_TRUE(probe) << error;
-    port = probe->Port();
-  }
+  const uint16_t port = FreeLoopbackPort(error);
+  ASSERT_NE(port, 0) << error;
   SessionDisplay display;
   const SessionOptions fast{.paced = false, .inputDelay = 0};
   OnlineLoop host(
