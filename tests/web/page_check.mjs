@@ -299,6 +299,14 @@ try {
       await p.keyboard.up('Slash');
       await p.keyboard.press('Semicolon');
     }
+    // The computer's seed is fresh each game, so its first shot may come later, or the round may
+    // have ended first: play on a while (Space continues a round that ended), a bounded time.
+    for (let i = 0; i < 24; ++i) {
+      const record = await p.evaluate(() => window.kavarinRecord());
+      if (record.includes('\ndown 186\n')) break;
+      if (i % 4 === 3) await p.keyboard.press('Space');
+      await sleep(250);
+    }
     await sleep(200);
     const shown = await Shown(p);
     const lines = shown.record.split('\n');
