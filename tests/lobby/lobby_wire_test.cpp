@@ -117,6 +117,8 @@ TEST(LobbyWire, EveryValueRoundTripsAndEveryDamagedDatagramIsRefusedOrCanonical)
       const size_t at = random.Below(static_cast<uint32_t>(bad.size()));
       bad[at] = static_cast<uint8_t>(bad[at] ^ (1 + random.Below(255)));
       ++mutated;
+      // The magic and version alone tell the lobby's datagrams from a match's.
+      EXPECT_EQ(LooksLikeLobby(bad), at >= 5);
       ExpectCanonical(bad, DecodeRequest, EncodeRequest);
       ExpectCanonical(bad, DecodeAnswer, EncodeAnswer);
     }
