@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include "online/link_seal.h"
 #include "online/turn_client.h"
+#include "online/udp_relay.h"
 #include "tests/net/coturn.h"
 #include "tests/net/free_port.h"
 
@@ -165,6 +167,60 @@ TEST_F(TurnServerTest, WrongPasswordFailsWithTheReason) {
   EXPECT_NE(turn.Failure().find("401"), std::string::npos) << turn.Failure();
   EXPECT_FALSE(turn.Relayed());
   EXPECT_TRUE(turn.Due(Clock::now()).empty()) << "a failed client asks nothing more";
+}
+
+// The relay with the client routed through it: the far side is a peer behind the server, and the
+// link's datagrams pass sealed both ways, the near side seeing nothing of the wrapping.
+TEST_F(TurnServerTest, RelayCarriesALinkThroughTheServer) {
+  const KeyPair guestPair = KeyPair::Random(), hostPair = KeyPair::Random();
+  LinkSeal guest{*GuestKeys(guestPair, hostPair.publicKey), Introduction{7, guestPair.publicKey},
+                 std::nullopt};
+  LinkSeal host{*HostKeys(hostPair, guestPair.publicKey), std::nullopt, guestPair.publicKey};
+  Socket near, peer;
+  const UdpAddress outer = *NumericAddress("127.0.0.1", 0);
+  int error = 0, family = 0;
+  auto relay = UdpRelay::Open(std::span(&outer, 1), false, near.address, error, family);
+  ASSERT_TRUE(relay) << error;
+  const std::string user = Coturn::Username("ROOM");
+  auto turn =
+      std::make_unique<TurnClient>(server_, user, SharedSecretPassword(Coturn::Secret, user));
+  turn->Allow(peer.address);
+  TurnClient& t = *turn;
+  relay->Route(std::move(turn));
+  relay->Link(peer.address, guest);
+  const auto service = [&] {
+    relay->CarryOut();
+    relay->CarryIn([](auto&, auto) { return std::nullopt; });
+  };
+  for (const auto end = Clock::now() + 5s; Clock::now() < end;) {
+    service();
+    const auto w = t.Wrap(peer.address, Hello);
+    if (w && ((*w)[0] & 0xC0) == 0x40) break;
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_EQ(t.State(), TurnClient::Stage::Ready) << t.Failure();
+  std::vector<uint8_t> opened, sealed;
+  for (int round = 0; round < 20; ++round) {
+    const std::vector<uint8_t> out(static_cast<size_t>(round * 37 + 1),
+                                   static_cast<uint8_t>(round));
+    near.Send(relay->Inner(), out);
+    std::optional<std::pair<UdpAddress, std::vector<uint8_t>>> atPeer;
+    for (int i = 0; i < 100 && !atPeer; ++i) service(), atPeer = peer.Receive(10);
+    ASSERT_TRUE(atPeer) << round;
+    EXPECT_EQ(atPeer->first, *t.Relayed());
+    ASSERT_TRUE(host.Open(atPeer->second, opened)) << round;
+    EXPECT_EQ(opened, out);
+    host.Seal(Reply, sealed);
+    peer.Send(*t.Relayed(), sealed);
+    std::optional<std::pair<UdpAddress, std::vector<uint8_t>>> atNear;
+    for (int i = 0; i < 100 && !atNear; ++i) service(), atNear = near.Receive(10);
+    ASSERT_TRUE(atNear) << round;
+    EXPECT_EQ(atNear->first, relay->Inner());
+    EXPECT_EQ(atNear->second, Reply);
+  }
+  const UdpRelay::Taken taken = relay->Take();
+  EXPECT_EQ(taken.forged, 0);
+  EXPECT_EQ(taken.strangers, 0);
 }
 
 TEST(TurnClientAlone, FailsWhenNoServerAnswers) {
