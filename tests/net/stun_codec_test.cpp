@@ -99,7 +99,8 @@ struct Exchange {
     return {};
   }
   std::vector<uint8_t> Challenge(TurnClient& c) {
-    const auto ask = Only(c.Due(now), stun::Allocate);
+    const auto due = c.Due(now);
+    const auto ask = Only(due, stun::Allocate);
     return stun::Writer(stun::Allocate, stun::Error, ask.id)
         .Failure(401, "Unauthorized")
         .Text(stun::Realm, realm)
@@ -213,6 +214,61 @@ TEST(TurnClientFed, UnwrapsOnlyThePeersItAllowed) {
   ASSERT_TRUE(sendIndication);
   EXPECT_EQ(sendIndication->Address(stun::XorPeerAddress), x.peer);
   EXPECT_FALSE(c.Wrap(x.relayed, payload)) << "a peer never allowed";
+}
+
+TEST(TurnClientFed, KeepsTheAllocationAndChannelsFreshThroughAStaleNonce) {
+  using namespace std::chrono_literals;
+  Exchange x;
+  TurnClient c(x.server, x.user, x.password);
+  c.Allow(x.peer);
+  c.Take(x.Challenge(c), x.now);
+  c.Take(x.Allocated(c), x.now);
+  ASSERT_EQ(c.State(), TurnClient::Stage::Ready);
+  const auto methods = [](const std::vector<std::vector<uint8_t>>& due) {
+    std::vector<int> m;
+    for (const auto& d : due) m.push_back(stun::Read(d)->method);
+    return m;
+  };
+  // Answer the permission and the channel at once.
+  for (const auto& d : c.Due(x.now)) {
+    const auto m = stun::Read(d);
+    c.Take(stun::Writer(m->method, stun::Success, m->id).Finish(x.key), x.now);
+  }
+  EXPECT_TRUE(c.Due(x.now + 1ms).empty()) << "nothing left unanswered";
+  EXPECT_TRUE(c.Due(x.now + 239s).empty());
+  // The channel, and with it the permission, before 5 minutes; the allocation at half its life.
+  const auto renewed = c.Due(x.now + 240s);
+  EXPECT_EQ(methods(renewed), (std::vector<int>{stun::CreatePermission, stun::ChannelBind}));
+  for (const auto& d : renewed) {
+    const auto m = stun::Read(d);
+    c.Take(stun::Writer(m->method, stun::Success, m->id).Finish(x.key), x.now + 240s);
+  }
+  const auto refreshDue = c.Due(x.now + 300s);  // what the messages read look into
+  const auto refresh = Exchange::Only(refreshDue, stun::Refresh);
+  EXPECT_TRUE(refresh.SignedWith(x.key));
+  c.Take(stun::Writer(stun::Refresh, stun::Error, refresh.id)
+             .Failure(438, "Stale Nonce")
+             .Text(stun::Realm, x.realm)
+             .Text(stun::Nonce, "fresh")
+             .Finish(),
+         x.now + 300s);
+  const auto againDue = c.Due(x.now + 300s);
+  const auto again = Exchange::Only(againDue, stun::Refresh);
+  EXPECT_NE(again.id, refresh.id);
+  EXPECT_EQ(again.Text(stun::Nonce), "fresh");
+  EXPECT_TRUE(again.SignedWith(x.key));
+  c.Take(
+      stun::Writer(stun::Refresh, stun::Success, again.id).Word(stun::Lifetime, 600).Finish(x.key),
+      x.now + 301s);
+  EXPECT_EQ(c.State(), TurnClient::Stage::Ready);
+  // The next renewal, never answered: 5 s later the client gives up.
+  EXPECT_EQ(methods(c.Due(x.now + 480s)),
+            (std::vector<int>{stun::CreatePermission, stun::ChannelBind}));
+  c.Due(x.now + 484s);
+  EXPECT_EQ(c.State(), TurnClient::Stage::Ready);
+  c.Due(x.now + 486s);
+  EXPECT_EQ(c.State(), TurnClient::Stage::Failed);
+  EXPECT_NE(c.Failure().find("did not answer"), std::string::npos) << c.Failure();
 }
 
 }  // namespace
