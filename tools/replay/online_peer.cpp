@@ -203,7 +203,9 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
 bool IsOnlinePeerCommand(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--host" || arg == "--join" || arg == "--lobby") return true;
+    if (arg == "--host" || arg == "--join" || arg == "--lobby" || arg == "--room" ||
+        arg == "--new-room")
+      return true;
   }
   return false;
 }
