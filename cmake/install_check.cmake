@@ -29,7 +29,8 @@ set(metainfo share/metainfo/io.github.kavarin.kavarin.metainfo.xml)
 set(missing "")
 foreach(path ${GAME_DIR}/kavarin share/applications/kavarin.desktop ${metainfo}
              share/man/man6/kavarin.6.gz ${GAME_DIR}/kavarin-replay
-             share/man/man6/kavarin-replay.6.gz share/kavarin/sounds/hassha.wav
+             share/man/man6/kavarin-replay.6.gz ${GAME_DIR}/kavarin-lobby share/man/man8/kavarin-lobby.8.gz
+             share/kavarin/sounds/hassha.wav
              share/kavarin/sounds/shuku.wav share/kavarin/sounds/chou.wav
              share/kavarin/sounds/hakai.wav share/doc/kavarin/copyright
              share/doc/kavarin/changelog.Debian.gz)

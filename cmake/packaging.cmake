@@ -7,6 +7,9 @@
 #   share/man/man6/kavarin.6.gz                   the manual page
 #   games/kavarin-replay                          the headless replayer (KAVARIN_GAME_DIR)
 #   share/man/man6/kavarin-replay.6.gz            its manual page
+#   games/kavarin-lobby                           the server that pairs players by a room code
+#   share/man/man8/kavarin-lobby.8.gz             its manual page
+#   lib/systemd/system/kavarin-lobby.service      its systemd unit (in the Debian package only)
 # and, in the Debian package only (the component "debian"):
 #   share/doc/kavarin/copyright                   DEP-5, with the text of LICENSE
 #   share/doc/kavarin/changelog.Debian.gz
@@ -86,6 +89,21 @@ if(TARGET kavarin-replay)
   endif()
   install(FILES ${replay_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
   add_custom_target(kavarin_replay_install_docs ALL DEPENDS ${replay_man})
+endif()
+
+# kavarin-lobby goes beside the game too (a games package has nothing in bin/), its unit where
+# Debian 12 keeps units.
+if(TARGET kavarin-lobby)
+  install(TARGETS kavarin-lobby RUNTIME DESTINATION ${KAVARIN_GAME_DIR})
+  set(lobby_man ${PROJECT_SOURCE_DIR}/tools/lobby/kavarin-lobby.8)
+  if(KAVARIN_GZIP)
+    kavarin_gzipped(${lobby_man} ${PROJECT_BINARY_DIR}/kavarin-lobby.8.gz)
+    set(lobby_man ${PROJECT_BINARY_DIR}/kavarin-lobby.8.gz)
+  endif()
+  install(FILES ${lobby_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+  install(FILES ${PROJECT_SOURCE_DIR}/tools/lobby/kavarin-lobby.service
+          DESTINATION lib/systemd/system COMPONENT debian EXCLUDE_FROM_ALL)
+  add_custom_target(kavarin_lobby_install_docs ALL DEPENDS ${lobby_man})
 endif()
 
 # The test run installs into a scratch prefix and checks what lands there.

@@ -21,7 +21,8 @@ deb=$(ls "$scratch"/out/*.deb 2>/dev/null | head -1)
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for path in ./usr/games/kavarin ./usr/games/kavarin-replay ./usr/share/man/man6/kavarin.6.gz \
-            ./usr/share/man/man6/kavarin-replay.6.gz; do
+            ./usr/share/man/man6/kavarin-replay.6.gz ./usr/games/kavarin-lobby \
+            ./usr/share/man/man8/kavarin-lobby.8.gz ./usr/lib/systemd/system/kavarin-lobby.service; do
   grep -qx "$path" <<<"$contents" || fail "the package lacks $path"
 done
 zcat <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man6/kavarin.6.gz) |
