@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "online/stun_message.h"
 #include "online/udp_address.h"
 
 namespace kavarin {
@@ -56,6 +57,34 @@ class TurnClient {
   std::optional<UdpAddress> relayed_;
   std::string failure_;
   // The rest is the implementation's own.
+  enum class Ask { Allocate, Refresh, Permission, Bind };
+  struct Pending {
+    Ask ask;
+    size_t peer;  // Permission's and Bind's
+    stun::TransactionId id;
+    std::vector<uint8_t> bytes;
+    Clock::time_point first, next;
+    Clock::duration wait;
+    int stale;  // answers of a stale nonce in a row
+  };
+  struct Peer {
+    UdpAddress address;
+    uint16_t channel;
+    bool bound = false;
+    Clock::time_point renewAt{};
+  };
+  void Queue(Ask ask, size_t peer, Clock::time_point now, int stale = 0);
+  void Answered(const Pending& asked, const stun::Message& answer, Clock::time_point now);
+  void Fail(std::string why);
+  bool Asking(Ask ask, size_t peer) const;
+  const Peer* PeerAt(const UdpAddress& address) const;
+
+  bool started_ = false;
+  std::optional<std::array<uint8_t, 16>> key_;
+  std::string realm_, nonce_;
+  Clock::time_point refreshAt_{};
+  std::vector<Pending> pending_;
+  std::vector<Peer> peers_;
 };
 
 }  // namespace kavarin

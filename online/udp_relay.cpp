@@ -13,6 +13,8 @@ namespace {
 // Datagrams read from each socket per CarryIn or CarryOut: a flood is left to the next one, as
 // ENet does.
 constexpr int MaxPerCarry = 256;
+// Room for a link's largest datagram wrapped for a TURN server, in a Send or Data indication.
+constexpr size_t TurnWrapping = 64;
 
 int OpenSocket(const UdpAddress& at, int& errorNumber) {
   const int fd = socket(at.Family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -34,7 +36,7 @@ int OpenSocket(const UdpAddress& at, int& errorNumber) {
 // Reads what has arrived on `fd`, a bounded number, and hands each datagram to `handle`.
 template <class Handle>
 void Drain(int fd, int64_t& dropped, const Handle& handle) {
-  std::array<uint8_t, MaxLinkDatagram> buffer;
+  std::array<uint8_t, MaxLinkDatagram + TurnWrapping> buffer;
   for (int i = 0; i < MaxPerCarry; ++i) {
     sockaddr_storage s{};
     socklen_t n = sizeof s;
@@ -126,7 +128,19 @@ void UdpRelay::Unlink() {
   seal_.reset();
 }
 
+void UdpRelay::Route(std::unique_ptr<TurnClient> turn) {
+  turn_ = std::move(turn);
+}
+
 bool UdpRelay::SendOut(const UdpAddress& to, std::span<const uint8_t> datagram) {
+  if (turn_ && turn_->Carries(to)) {
+    const std::optional<std::vector<uint8_t>> wrapped = turn_->Wrap(to, datagram);
+    return wrapped && SendRaw(turn_->Server(), *wrapped);
+  }
+  return SendRaw(to, datagram);
+}
+
+bool UdpRelay::SendRaw(const UdpAddress& to, std::span<const uint8_t> datagram) {
   if (!SendTo(OuterFd(to.Family()), to, datagram)) return false;
   ++taken_.datagramsOut;
   taken_.bytesOut += static_cast<int64_t>(datagram.size());
@@ -137,36 +151,52 @@ void UdpRelay::ToNear(std::span<const uint8_t> datagram) {
   SendTo(innerFd_, near_, datagram);
 }
 
+void UdpRelay::FromOutside(const UdpAddress& from, std::span<const uint8_t> datagram,
+                           const Stranger& stranger) {
+  if (datagram.size() > MaxLinkDatagram) {
+    ++taken_.strangers;
+  } else if (far_) {
+    if (from != *far_)
+      ++taken_.strangers;
+    else if (seal_->Open(datagram, opened_))
+      ToNear(opened_);
+    else
+      ++taken_.forged;
+  } else if (std::optional<LinkSeal> offered = stranger(from, datagram)) {
+    // The sender is the other machine only if the seal it was offered opens its datagram.
+    if (offered->Open(datagram, opened_)) {
+      Link(from, *offered);
+      ToNear(opened_);
+    } else {
+      ++taken_.forged;
+    }
+  }
+}
+
 void UdpRelay::CarryIn(const Stranger& stranger) {
   for (const int fd : outerFd_) {
     if (fd < 0) continue;
     Drain(fd, taken_.strangers, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
       ++taken_.datagramsIn;
       taken_.bytesIn += static_cast<int64_t>(datagram.size());
-      if (far_) {
-        if (from != *far_)
-          ++taken_.strangers;
-        else if (seal_->Open(datagram, opened_))
-          ToNear(opened_);
-        else
-          ++taken_.forged;
-      } else if (std::optional<LinkSeal> offered = stranger(from, datagram)) {
-        // The sender is the other machine only if the seal it was offered opens its datagram.
-        if (offered->Open(datagram, opened_)) {
-          Link(from, *offered);
-          ToNear(opened_);
-        } else {
-          ++taken_.forged;
-        }
+      if (turn_ && from == turn_->Server()) {
+        // The server's own answers are the client's; a peer's datagram goes on as the peer's.
+        if (std::optional<TurnClient::FromPeer> p = turn_->Take(datagram, TurnClient::Clock::now()))
+          FromOutside(p->peer, p->datagram, stranger);
+        return;
       }
+      FromOutside(from, datagram, stranger);
     });
   }
 }
 
 void UdpRelay::CarryOut() {
+  if (turn_)
+    for (const std::vector<uint8_t>& request : turn_->Due(TurnClient::Clock::now()))
+      SendRaw(turn_->Server(), request);
   std::vector<uint8_t> sealed;
   Drain(innerFd_, taken_.strangers, [&](const UdpAddress& from, std::span<const uint8_t> datagram) {
-    if (!far_ || from != near_) {
+    if (!far_ || from != near_ || datagram.size() > MaxLinkDatagram) {
       ++taken_.strangers;
       return;
     }

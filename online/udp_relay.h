@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "online/link_seal.h"
+#include "online/turn_client.h"
 #include "online/udp_address.h"
 
 namespace kavarin {
@@ -25,6 +26,10 @@ namespace kavarin {
 // procedure, which may answer it (SendOut) and may offer the seal to open it with: if it opens,
 // its sender becomes the far side. There is at most one far side, and nothing else is kept per
 // sender. Nothing blocks.
+//
+// With a TURN client routed through, datagrams for a peer it carries go to its server, wrapped,
+// and what comes from its server is unwrapped and taken as from the peer it names, so the far
+// side may be a peer behind the relay exactly as one reached directly.
 class UdpRelay {
  public:
   // An outer socket on each of `outers` (one per family at most; port 0: any, but with
@@ -49,6 +54,10 @@ class UdpRelay {
   const std::optional<UdpAddress>& Far() const { return far_; }
   void Link(const UdpAddress& far, const LinkSeal& seal);
   void Unlink();
+  // Datagrams for the peers `turn` carries go through its server from now on; null: none. The
+  // client's own requests go out whenever the relay carries out.
+  void Route(std::unique_ptr<TurnClient> turn);
+  TurnClient* Turn() const { return turn_.get(); }
 
   // A datagram of the relay's own user, from the outer socket of its family, unsealed.
   bool SendOut(const UdpAddress& to, std::span<const uint8_t> datagram);
@@ -71,6 +80,9 @@ class UdpRelay {
   UdpRelay(int innerFd, const UdpAddress& near);
   int OuterFd(int family) const;
   void ToNear(std::span<const uint8_t> datagram);
+  void FromOutside(const UdpAddress& from, std::span<const uint8_t> datagram,
+                   const Stranger& stranger);
+  bool SendRaw(const UdpAddress& to, std::span<const uint8_t> datagram);
 
   std::array<int, 2> outerFd_{-1, -1};  // IPv4's, IPv6's
   int innerFd_;
@@ -81,6 +93,7 @@ class UdpRelay {
   std::optional<LinkSeal> seal_;
   std::vector<uint8_t> opened_;
   Taken taken_;
+  std::unique_ptr<TurnClient> turn_;
 };
 
 }  // namespace kavarin
