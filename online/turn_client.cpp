@@ -133,7 +133,14 @@ std::optional<TurnClient::FromPeer> TurnClient::Take(std::span<const uint8_t> da
   if (m->cls == stun::Indication && m->method == stun::Data) {
     const auto from = m->Address(stun::XorPeerAddress);
     const stun::Attr* data = m->Find(stun::DataAttribute);
-    if (stage_ != Stage::Ready || !from || !data || !PeerAt(*from)) return std::nullopt;
+    // A permission is for an address whatever its port: a peer behind a router that gives each
+    // destination a port of its own reaches us from a port we have not been told of.
+    const auto permitted = [&](const Peer& p) {
+      return p.address.WithPort(0) == from->WithPort(0);
+    };
+    if (stage_ != Stage::Ready || !from || !data ||
+        std::none_of(peers_.begin(), peers_.end(), permitted))
+      return std::nullopt;
     return FromPeer{*from, {data->value.begin(), data->value.end()}};
   }
   if (m->cls != stun::Success && m->cls != stun::Error) return std::nullopt;
