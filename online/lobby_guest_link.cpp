@@ -77,7 +77,7 @@ void LobbyGuestLink::Relay(std::chrono::steady_clock::time_point now) {
     auto client =
         std::make_unique<TurnClient>(met.turn->server, met.turn->username, met.turn->password);
     // From now on the knocks on the host's public address go through the relay.
-    client->Allow(met.other.seen);
+    client->AllowAnyPort(met.other.seen);
     relay_->Route(std::move(client));
     return;
   }
@@ -96,10 +96,7 @@ void LobbyGuestLink::HeardThroughRelay(const UdpAddress& from, std::span<const u
   if (!SameHost(from, seen) ||
       std::find(candidates_.begin(), candidates_.end(), from) != candidates_.end())
     return;
-  if (candidates_.size() < 2 * MaxLocalAddresses) {
-    turn->Allow(from);
-    candidates_.push_back(from);
-  }
+  if (candidates_.size() < 2 * MaxLocalAddresses) candidates_.push_back(from);
 }
 
 void LobbyGuestLink::BeforeService() {
