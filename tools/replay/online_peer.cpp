@@ -21,6 +21,7 @@
 #include "online/lobby_endpoint.h"
 #include "online/lobby_guest_link.h"
 #include "online/lobby_host_link.h"
+#include "online/lobby_link_path.h"
 #include "online/online_loop.h"
 #include "online/session.h"
 #include "tools/observers/trace_lines.h"
@@ -97,13 +98,6 @@ int Outcome(const PeerArguments& a, const OnlineLoop& loop, OutputSink& out, std
   return loop.Why() == MatchEnd::Finished ? ExitOk : ExitFailed;
 }
 
-// Which way a link met through the lobby goes, once it is linked.
-std::optional<LinkPath> PathOf(const Transport& link) {
-  if (const auto* host = dynamic_cast<const LobbyHostLink*>(&link)) return host->Path();
-  if (const auto* guest = dynamic_cast<const LobbyGuestLink*>(&link)) return guest->Path();
-  return std::nullopt;
-}
-
 int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out,
          std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
@@ -164,7 +158,7 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
       }
     }
     if (lobby && !saidPath && loop.Linked()) {
-      if (const std::optional<LinkPath> path = PathOf(loop.Link())) {
+      if (const std::optional<LinkPath> path = LobbyPathOf(loop.Link())) {
         saidPath = true;
         err << "kavarin-replay: linked on the " << LinkPathName(*path) << " path to "
             << loop.Link().PeerAddress() << "\n";
