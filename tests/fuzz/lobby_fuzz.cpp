@@ -6,8 +6,10 @@
 // instead, so that the fuzzer reaches their room.
 // Whatever arrives, nothing may crash; every datagram a decoder accepts encodes back to the same
 // bytes; the lobby never answers with more than it was sent, nor anything a player cannot read;
-// and while the room lasts its host still sees its own guest.
+// and while the room lasts its host still sees its own guest: no datagram without a ticket moves
+// a player.
 #include <arpa/inet.h>
+#include <sodium.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -45,9 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LobbyRooms rooms(LobbyRooms::Turn{Source(0), "fuzz-secret"}, start, 1796000000, nullptr);
   const UdpAddress hostAt = UdpAddress::V4(htonl(0xc6336407u), 4000);
   const UdpAddress guestAt = UdpAddress::V4(htonl(0xc6336408u), 4000);
+  // Fresh tickets for every input: whoever holds one is that player, so the fuzzer must not be
+  // able to learn them from the comparisons it watches.
   RoomTicket hostTicket{}, guestTicket{};
-  hostTicket.fill(1);
-  guestTicket.fill(2);
+  randombytes_buf(hostTicket.data(), hostTicket.size());
+  randombytes_buf(guestTicket.data(), guestTicket.size());
   const auto opened = rooms.Handle(hostAt, EncodeRequest(OpenRoom{hostTicket, {}}), start);
   Check(opened.has_value());
   const RoomCode code = std::get<RoomWaiting>(*DecodeAnswer(*opened)).code;
