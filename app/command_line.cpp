@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "online/endpoint.h"
+#include "online/lobby_endpoint.h"
 
 namespace kavarin {
 namespace {
@@ -16,7 +17,7 @@ std::optional<std::string> RaiseTo(CommandLine& line, CommandLine::Action action
 }
 
 std::optional<std::string> GoOnline(CommandLine& line, CommandLine::Online how) {
-  if (line.online != CommandLine::Online::No) return "only one of --host and --join";
+  if (line.online != CommandLine::Online::No) return "only one of --host, --join and --lobby";
   line.online = how;
   return std::nullopt;
 }
@@ -39,6 +40,26 @@ std::optional<std::string> Join(CommandLine& line, std::optional<std::string_vie
   if (!to) return error;
   line.joinHost = to->host;
   line.port = to->port;
+  return std::nullopt;
+}
+
+std::optional<std::string> Lobby(CommandLine& line, std::optional<std::string_view> value) {
+  // A host unless --room comes too.
+  if (auto wrong =
+          GoOnline(line, line.room ? CommandLine::Online::Join : CommandLine::Online::Host))
+    return wrong;
+  std::string error;
+  line.lobby = ParseLobbyEndpoint(*value, error);
+  if (!line.lobby) return error;
+  return std::nullopt;
+}
+
+std::optional<std::string> Room(CommandLine& line, std::optional<std::string_view> value) {
+  if (line.room) return "give it once";
+  std::string error;
+  line.room = ParseRoomCode(*value, error);
+  if (!line.room) return error;
+  if (line.lobby) line.online = CommandLine::Online::Join;
   return std::nullopt;
 }
 
@@ -67,6 +88,10 @@ constexpr CommandLineOption Options[] = {
     {"--host", Takes::OptionalValue, "PORT",
      "wait for the other player on UDP port PORT (29170 unless given)", Host},
     {"--join", Takes::Value, "HOST[:PORT]", "play against the player waiting on HOST", Join},
+    {"--lobby", Takes::Value, "HOST[:PORT]",
+     "meet the other player through the kavarin-lobby on HOST: a new room, its code in the title",
+     Lobby},
+    {"--room", Takes::Value, "CODE", "with --lobby: join the room of CODE", Room},
     {"--computer", Takes::OptionalValue, "LEVEL",
      "play against the computer: 1 easy, 2 fair (default), 3 strong", Computer},
     {"--record", Takes::Value, "FILE", "write the match's record to FILE when it ends", Record},
@@ -100,6 +125,7 @@ CommandLine ParseArguments(std::span<const CommandLineOption> table,
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   CommandLine line = ParseArguments(KavarinOptions(), arguments);
   if (line.action != CommandLine::Action::Play) return line;
+  if (line.room && !line.lobby) return Failed("'--room' goes with --lobby");
   if (line.computer != 0 && line.online != CommandLine::Online::No)
     return Failed("'--computer' goes without --host and --join");
   if (!line.record.empty() && line.online == CommandLine::Online::No && line.computer == 0)
@@ -113,7 +139,8 @@ std::string UsageText(std::span<const CommandLineOption> table) {
       "Kavarin, a two-player duel on one keyboard. Without an option it opens the game's "
       "window.\n"
       "With --host or --join two players play one match on two machines: the host flies the\n"
-      "left ship and the guest the right one, each from the whole keyboard.\n"
+      "left ship and the guest the right one, each from the whole keyboard. With --lobby the\n"
+      "host is given a room code for the guest, who comes with --lobby and --room CODE.\n"
       "With --computer the computer flies the right ship and the player the left one, from the\n"
       "whole keyboard and the game controllers.\n\n";
   usage += OptionLines(table);

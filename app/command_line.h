@@ -8,6 +8,8 @@
 
 #include "app/captions/language.h"
 #include "cli/option_table.h"
+#include "lobby/lobby_wire.h"
+#include "online/endpoint.h"
 
 namespace kavarin {
 
@@ -24,8 +26,11 @@ struct CommandLine {
   Online online = Online::No;
   uint16_t port = 0;     // the host's port, or the one joined
   std::string joinHost;  // a name or an address
-  std::string record;    // where to write the match record when the match ends
-  int computer = 0;      // the computer's level when it flies the right ship, or 0
+  // Through kavarin-lobby: a new room (Host), or the room of a code (Join).
+  std::optional<Endpoint> lobby;
+  std::optional<RoomCode> room;
+  std::string record;  // where to write the match record when the match ends
+  int computer = 0;    // the computer's level when it flies the right ship, or 0
 
   // The window's language, when --lang chose one; else the desktop's.
   std::optional<Language> language;

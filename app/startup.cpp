@@ -24,6 +24,9 @@
 #include "files/record_file.h"
 #include "online/endpoint.h"
 #include "online/enet_transport.h"
+#include "online/lobby_endpoint.h"
+#include "online/lobby_guest_link.h"
+#include "online/lobby_host_link.h"
 
 namespace kavarin {
 namespace {
@@ -159,9 +162,22 @@ int RunKavarin(int argc, char** argv) {
   std::unique_ptr<OnlineMatch> online;
   if (options.online != CommandLine::Online::No) {
     const bool host = options.online == CommandLine::Online::Host;
-    const QString where =
-        host ? QString() : QString::fromStdString(EndpointText({options.joinHost, options.port}));
-    OnlineLoop::OpenLink open = [options, host](std::string& error) -> std::unique_ptr<Transport> {
+    std::optional<UdpAddress> lobby;
+    if (options.lobby && !(lobby = ResolveLobby(*options.lobby, error))) {
+      PrintLine(error);
+      return 1;
+    }
+    // A guest through the lobby looks for the room's host; a host through it says the lobby
+    // until it has its room.
+    const QString where = QString::fromStdString(
+        options.lobby ? (options.room ? RoomCodeText(*options.room) + " @ " : std::string()) +
+                            EndpointText(*options.lobby)
+        : host ? std::string()
+               : EndpointText({options.joinHost, options.port}));
+    OnlineLoop::OpenLink open = [options, host,
+                                 lobby](std::string& error) -> std::unique_ptr<Transport> {
+      if (lobby && host) return LobbyHostLink::Open(*lobby, error);
+      if (lobby) return LobbyGuestLink::Open(*lobby, *options.room, error);
       if (host) return EnetTransport::Listen(options.port, error);
       return EnetTransport::Join(options.joinHost, options.port, error);
     };

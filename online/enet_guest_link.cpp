@@ -33,19 +33,9 @@ struct EnetGuestLink::Lookup {
 
 std::unique_ptr<EnetGuestLink> EnetGuestLink::Join(const std::string& hostName, uint16_t port,
                                                    std::string& error) {
-  if (!EnetReady(error)) return nullptr;
-  if (!SealReady()) {
-    error = "cannot start the library that seals the link";
-    return nullptr;
-  }
-  // Bound at once, so that the relay knows ENet's address before ENet sends anything; on
-  // loopback, where it hears only the relay.
-  const ENetAddress loopback{htonl(INADDR_LOOPBACK), 0};
-  ENetHost* host = enet_host_create(&loopback, 1, 1, 0, 0);
-  if (host == nullptr) {
-    error = "cannot open a UDP socket";
-    return nullptr;
-  }
+  // Bound at once, so that the relay knows ENet's address before ENet sends anything.
+  ENetHost* host = LoopbackEnetHost(error);
+  if (host == nullptr) return nullptr;
   std::unique_ptr<EnetGuestLink> t(new EnetGuestLink(host));
   if (!t->WatchReady()) {
     error = "cannot watch the network sockets" + ErrnoReason(errno);

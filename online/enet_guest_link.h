@@ -24,7 +24,7 @@ class EnetGuestLink : public EnetTransport {
   std::string PeerAddress() const override;
   std::string Failure() const override { return failure_; }
 
- private:
+ protected:
   using EnetTransport::EnetTransport;
   std::optional<LinkSeal> AdmitRelayed(const UdpAddress& from,
                                        std::span<const uint8_t> datagram) override;

@@ -20,44 +20,52 @@ std::unique_ptr<EnetTransport> EnetTransport::Listen(uint16_t port, std::string&
   return EnetHostLink::Listen(port, error, bindAddress);
 }
 
-std::unique_ptr<EnetHostLink> EnetHostLink::Listen(uint16_t port, std::string& error,
-                                                   const std::string& bindAddress) {
+_ENetHost* LoopbackEnetHost(std::string& error) {
   if (!EnetReady(error)) return nullptr;
   if (!SealReady()) {
     error = "cannot start the library that seals the link";
     return nullptr;
   }
-  std::optional<UdpAddress> at;
-  if (!bindAddress.empty() && !(at = NumericAddress(bindAddress, port))) {
-    error = "'" + bindAddress + "' is not an IPv4 or IPv6 address";
-    return nullptr;
-  }
-  bool v4 = !at || at->Family() == AF_INET;
-  bool v6 = !at || at->Family() == AF_INET6;
   // ENet's socket hears only the relay.
   const ENetAddress loopback{htonl(INADDR_LOOPBACK), 0};
   errno = 0;
   ENetHost* host = enet_host_create(&loopback, 1, 1, 0, 0);
-  if (host == nullptr) {
-    error = "cannot open a UDP socket" + ErrnoReason(errno);
-    return nullptr;
-  }
+  if (host == nullptr) error = "cannot open a UDP socket" + ErrnoReason(errno);
+  return host;
+}
+
+std::unique_ptr<EnetHostLink> EnetHostLink::Listen(uint16_t port, std::string& error,
+                                                   const std::string& bindAddress) {
+  ENetHost* host = LoopbackEnetHost(error);
+  if (host == nullptr) return nullptr;
   std::unique_ptr<EnetHostLink> t(new EnetHostLink(host));
-  if (!t->WatchReady()) {
+  if (!t->Start(port, bindAddress, error)) return nullptr;
+  return t;
+}
+
+bool EnetHostLink::Start(uint16_t port, const std::string& bindAddress, std::string& error) {
+  if (!WatchReady()) {
     error = "cannot watch the network sockets" + ErrnoReason(errno);
-    return nullptr;
+    return false;
   }
-  t->key_ = RandomCookieKey();
-  t->pair_ = KeyPair::Random();
+  std::optional<UdpAddress> at;
+  if (!bindAddress.empty() && !(at = NumericAddress(bindAddress, port))) {
+    error = "'" + bindAddress + "' is not an IPv4 or IPv6 address";
+    return false;
+  }
+  bool v4 = !at || at->Family() == AF_INET;
+  bool v6 = !at || at->Family() == AF_INET6;
+  key_ = RandomCookieKey();
+  pair_ = KeyPair::Random();
   for (int attempt = 1;; ++attempt) {
     std::vector<UdpAddress> outers;
     if (v4) outers.push_back(at ? *at : UdpAddress::V4(htonl(INADDR_ANY), port));
     if (v6) outers.push_back(at ? *at : UdpAddress::V6(in6addr_any, port));
     int failure = 0, family = 0;
-    t->OpenRelay(outers, true, failure, family);
-    if (t->relay_) {
-      t->port_ = t->relay_->OuterPort();
-      return t;
+    OpenRelay(outers, true, failure, family);
+    if (relay_) {
+      port_ = relay_->OuterPort();
+      return true;
     }
     if (v4 && v6 && family == AF_INET6) {
       // The port the system picked for IPv4 is taken on IPv6: ask for another.
@@ -70,7 +78,7 @@ std::unique_ptr<EnetHostLink> EnetHostLink::Listen(uint16_t port, std::string& e
     }
     error = "cannot listen on UDP port " + std::to_string(port) +
             (family == AF_INET6 && v4 ? " over IPv6" : "") + ErrnoReason(failure);
-    return nullptr;
+    return false;
   }
 }
 

@@ -22,8 +22,10 @@ class EnetHostLink : public EnetTransport {
   uint16_t Port() const override { return port_; }
   std::string PeerAddress() const override;
 
- private:
+ protected:
   using EnetTransport::EnetTransport;
+  // Everything Listen does once ENet's socket is open.
+  bool Start(uint16_t port, const std::string& bindAddress, std::string& error);
   std::optional<LinkSeal> AdmitRelayed(const UdpAddress& from,
                                        std::span<const uint8_t> datagram) override;
   void AfterService() override;

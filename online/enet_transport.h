@@ -116,6 +116,9 @@ class EnetTransport : public Transport {
 
 // Shared between the two roles' files.
 bool EnetReady(std::string& error);
+// ENet ready, the seal's library started, and ENet's socket open on loopback, where it hears
+// only the relay; null with `error` set.
+_ENetHost* LoopbackEnetHost(std::string& error);
 std::string ErrnoReason(int errorNumber);
 uint16_t EnetSocketPort(const _ENetHost* host);
 bool SameEnetAddress(const ENetAddress& a, uint32_t host, uint16_t port);

@@ -80,8 +80,9 @@ OnlineLoop::Report OnlineLoop::Frame(int64_t nowUs, const std::function<void(Ses
     }
     if (link_->State() != LinkState::Connected) {
       // A host waits as long as it takes; a guest gives up in the end.
-      if (me_ == Player::Guest &&
-          (link_->State() == LinkState::Closed || nowUs - openedUs_ > options_.connectTimeoutUs)) {
+      // A host's link closes before linking only when it cannot wait (its lobby failed).
+      if (link_->State() == LinkState::Closed ||
+          (me_ == Player::Guest && nowUs - openedUs_ > options_.connectTimeoutUs)) {
         failure_ = link_->Failure();
         End(MatchEnd::CouldNotConnect);
         Close();

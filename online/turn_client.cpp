@@ -113,6 +113,11 @@ void TurnClient::Allow(const UdpAddress& peer) {
   peers_.push_back({peer, static_cast<uint16_t>(0x4000 + peers_.size())});
 }
 
+void TurnClient::AllowAnyPort(const UdpAddress& peer) {
+  Allow(peer);
+  if (anyPort_.size() < MaxPeers) anyPort_.push_back(peer.WithPort(0));
+}
+
 bool TurnClient::Carries(const UdpAddress& peer) const {
   return stage_ != Stage::Failed && PeerAt(peer) != nullptr;
 }
@@ -133,7 +138,12 @@ std::optional<TurnClient::FromPeer> TurnClient::Take(std::span<const uint8_t> da
   if (m->cls == stun::Indication && m->method == stun::Data) {
     const auto from = m->Address(stun::XorPeerAddress);
     const stun::Attr* data = m->Find(stun::DataAttribute);
-    if (stage_ != Stage::Ready || !from || !data || !PeerAt(*from)) return std::nullopt;
+    if (stage_ != Stage::Ready || !from || !data) return std::nullopt;
+    if (!PeerAt(*from)) {
+      if (std::find(anyPort_.begin(), anyPort_.end(), from->WithPort(0)) == anyPort_.end())
+        return std::nullopt;
+      Allow(*from);
+    }
     return FromPeer{*from, {data->value.begin(), data->value.end()}};
   }
   if (m->cls != stun::Success && m->cls != stun::Error) return std::nullopt;

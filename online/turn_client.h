@@ -30,6 +30,10 @@ class TurnClient {
   std::vector<std::vector<uint8_t>> Due(Clock::time_point now);
   // Lets `peer` reach us through the relay, and us it.
   void Allow(const UdpAddress& peer);
+  // As Allow, and what comes from any other port of `peer`'s address is let through too, its
+  // port then allowed: a peer behind a router that gives each destination a port of its own
+  // reaches us from one nobody told us of.
+  void AllowAnyPort(const UdpAddress& peer);
   // Whether datagrams for `peer` go through the relay.
   bool Carries(const UdpAddress& peer) const;
 
@@ -85,6 +89,7 @@ class TurnClient {
   Clock::time_point refreshAt_{};
   std::vector<Pending> pending_;
   std::vector<Peer> peers_;
+  std::vector<UdpAddress> anyPort_;
 };
 
 }  // namespace kavarin

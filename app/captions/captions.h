@@ -122,6 +122,16 @@ inline constexpr Caption ConnectedTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦相手と接続しました")};
 inline constexpr Caption PlayingTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦相手と接続中 (往復 %1 ms)")};
+// Through a lobby: asking it for a room or for the room of a code, a host waiting in its room
+// (%1 the code), and play through a TURN relay (%1 the round trip).
+inline constexpr Caption AskingLobbyTitle{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - ロビー %1 に問い合わせ中")};
+inline constexpr Caption RoomWaitingTitle{
+    "OnlineMatch",
+    QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - ルーム %1 で対戦相手を待っています")};
+inline constexpr Caption RelayedPlayingTitle{
+    "OnlineMatch",
+    QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 中継サーバー経由で対戦中 (往復 %1 ms)")};
 inline constexpr Caption PeerLeftTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦相手が退出しました")};
 inline constexpr Caption PeerLostTitle{
@@ -212,6 +222,9 @@ inline constexpr Caption Named[] = {
     WaitingAgainTitle,
     ConnectedTitle,
     PlayingTitle,
+    AskingLobbyTitle,
+    RoomWaitingTitle,
+    RelayedPlayingTitle,
     PeerLeftTitle,
     PeerLostTitle,
     CouldNotConnectTitle,

@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/online/online_texts.h"
+#include "online/lobby_link_path.h"
 
 namespace kavarin {
 
@@ -119,13 +120,20 @@ void OnlineMatch::ShowTitle() {
   switch (loop_.Game().State()) {
     case SessionState::Connecting:
     case SessionState::Syncing:
-      if (me_ == Player::Guest)
+      if (me_ == Player::Guest) {
         form_.setWindowTitle(ConnectingTitle(where_, std::max(seconds, 0)));
-      else
+      } else if (const auto* room = dynamic_cast<const LobbyHostLink*>(&loop_.Link())) {
+        form_.setWindowTitle(
+            room->Code() ? RoomWaitingTitle(QString::fromStdString(RoomCodeText(*room->Code())))
+                         : AskingLobbyTitle(where_));
+      } else {
         form_.setWindowTitle(lastEnd_ ? WaitingAgainTitle(port_, *lastEnd_) : WaitingTitle(port_));
+      }
       break;
     default:
-      form_.setWindowTitle(PlayingTitle(loop_.Game().RoundTripMs()));
+      form_.setWindowTitle(LobbyPathOf(loop_.Link()) == LinkPath::Relayed
+                               ? RelayedPlayingTitle(loop_.Game().RoundTripMs())
+                               : PlayingTitle(loop_.Game().RoundTripMs()));
       break;
   }
 }

@@ -1,5 +1,7 @@
 #include "app/online/online_texts.h"
 
+#include <algorithm>
+
 #include "app/captions/caption_text.h"
 
 namespace kavarin {
@@ -19,6 +21,18 @@ QString WaitingAgainTitle(int port, MatchEnd last) {
 QString PlayingTitle(int roundTripMs) {
   if (roundTripMs < 0) return CaptionText(captions::ConnectedTitle);
   return CaptionText(captions::PlayingTitle).arg(roundTripMs);
+}
+
+QString AskingLobbyTitle(const QString& lobby) {
+  return CaptionText(captions::AskingLobbyTitle).arg(lobby);
+}
+
+QString RoomWaitingTitle(const QString& code) {
+  return CaptionText(captions::RoomWaitingTitle).arg(code);
+}
+
+QString RelayedPlayingTitle(int roundTripMs) {
+  return CaptionText(captions::RelayedPlayingTitle).arg(std::max(roundTripMs, 0));
 }
 
 QString EndedTitle(MatchEnd why) {

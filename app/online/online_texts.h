@@ -12,6 +12,11 @@ QString WaitingTitle(int port);
 // A guest looking for its host, for `seconds` so far.
 QString ConnectingTitle(const QString& where, int seconds);
 QString PlayingTitle(int roundTripMs);
+// Through a lobby: asking it (`lobby` as the player gave it), waiting in the room of `code`,
+// and playing through a TURN relay.
+QString AskingLobbyTitle(const QString& lobby);
+QString RoomWaitingTitle(const QString& code);
+QString RelayedPlayingTitle(int roundTripMs);
 QString EndedTitle(MatchEnd why);
 // A host waiting for the next guest after a match that ended for `last`.
 QString WaitingAgainTitle(int port, MatchEnd last);

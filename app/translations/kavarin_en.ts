@@ -130,6 +130,18 @@ Please attach both record files to a bug report.</translation>
         <source>F2 キーでもう一度接続します。</source>
         <translation>Press F2 to connect again.</translation>
     </message>
+    <message>
+        <source>Kavarin - ロビー %1 に問い合わせ中</source>
+        <translation>Kavarin - asking the lobby %1</translation>
+    </message>
+    <message>
+        <source>Kavarin - ルーム %1 で対戦相手を待っています</source>
+        <translation>Kavarin - waiting in room %1 for the other player</translation>
+    </message>
+    <message>
+        <source>Kavarin - 中継サーバー経由で対戦中 (往復 %1 ms)</source>
+        <translation>Kavarin - playing through a relay (round trip %1 ms)</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>

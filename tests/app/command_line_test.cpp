@@ -49,6 +49,40 @@ TEST(CommandLine, OnlineOptionsTakeAPlaceAndARecord) {
 }
 
 // --computer takes an optional level, 2 unless given, goes with --record and not with online play.
+TEST(CommandLine, ALobbyMakesAHostAndARoomCodeAGuestInEitherOrder) {
+  using Online = CommandLine::Online;
+  CommandLine line = Parse({"--lobby", "lobby.example.org"});
+  EXPECT_EQ(line.action, Action::Play);
+  EXPECT_EQ(line.online, Online::Host);
+  ASSERT_TRUE(line.lobby);
+  EXPECT_EQ(line.lobby->host, "lobby.example.org");
+  EXPECT_EQ(line.lobby->port, 29171);
+  for (const auto& words : std::vector<std::vector<std::string_view>>{
+           {"--lobby", "[2001:db8::5]:4000", "--room", "k7qx m4pd"},
+           {"--room", "K7QX-M4PD", "--lobby", "[2001:db8::5]:4000", "--record", "r.txt"}}) {
+    line = Parse(words);
+    EXPECT_EQ(line.action, Action::Play) << line.error;
+    EXPECT_EQ(line.online, Online::Join);
+    ASSERT_TRUE(line.lobby && line.room);
+    EXPECT_EQ(line.lobby->host, "2001:db8::5");
+    EXPECT_EQ(line.lobby->port, 4000);
+    EXPECT_EQ(RoomCodeText(*line.room), "K7QX-M4PD");
+  }
+  for (const auto& words : std::vector<std::vector<std::string_view>>{
+           {"--room", "K7QX-M4PD"},
+           {"--lobby", "h", "--room", "K7QX-M40D"},
+           {"--lobby", "h", "--room", "K7QX-M4P"},
+           {"--lobby", "h", "--host"},
+           {"--join", "h", "--lobby", "h"},
+           {"--lobby", "h", "--computer"},
+           {"--lobby", "h:0"},
+       }) {
+    const CommandLine bad = Parse(words);
+    EXPECT_EQ(bad.action, Action::Error) << words[0] << " " << words[1];
+    EXPECT_EQ(bad.error.find('\n'), std::string::npos);
+  }
+}
+
 TEST(CommandLine, ComputerTakesALevelAndARecord) {
   EXPECT_EQ(Parse({}).computer, 0);
   EXPECT_EQ(Parse({"--computer"}).computer, 2);

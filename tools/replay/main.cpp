@@ -58,9 +58,12 @@ int Run(int argc, char** argv) {
     return kavarin::RunOnlinePeer(argc, argv, out, std::cerr);
   }
   if (argc > 2) {
-    std::cerr << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n"
-                 "       kavarin-replay --host PORT | --join HOST[:PORT] [--record FILE] SCRIPT\n"
-                 "       kavarin-replay --arena LEFT RIGHT [--matches N] [--seed S]\n";
+    std::cerr
+        << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n"
+           "       kavarin-replay --host PORT | --join HOST[:PORT] [--record FILE] SCRIPT\n"
+           "       kavarin-replay --lobby HOST[:PORT] --new-room | --room CODE [--record FILE] "
+           "SCRIPT\n"
+           "       kavarin-replay --arena LEFT RIGHT [--matches N] [--seed S]\n";
     return kavarin::ReplayError;
   }
   const std::string_view path = argc == 2 ? argv[1] : "-";

@@ -18,6 +18,10 @@
 #include "files/record_file.h"
 #include "online/endpoint.h"
 #include "online/enet_transport.h"
+#include "online/lobby_endpoint.h"
+#include "online/lobby_guest_link.h"
+#include "online/lobby_host_link.h"
+#include "online/lobby_link_path.h"
 #include "online/online_loop.h"
 #include "online/session.h"
 #include "tools/observers/trace_lines.h"
@@ -66,10 +70,11 @@ int Outcome(const PeerArguments& a, const OnlineLoop& loop, OutputSink& out, std
       err << "kavarin-replay: the other player left before the match ended\n";
       break;
     case MatchEnd::CouldNotConnect:
-      if (!a.host) {
+      if (!a.host || !loop.Failure().empty()) {
         const std::string why = loop.Failure();
-        err << "kavarin-replay: "
-            << (why.empty() ? "cannot reach " + EndpointText({a.joinHost, a.port}) : why) << "\n";
+        const std::string whom =
+            a.lobby ? "the host of the room" : EndpointText({a.joinHost, a.port});
+        err << "kavarin-replay: " << (why.empty() ? "cannot reach " + whom : why) << "\n";
         break;
       }
       [[fallthrough]];
@@ -95,19 +100,37 @@ int Outcome(const PeerArguments& a, const OnlineLoop& loop, OutputSink& out, std
 
 int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out,
          std::ostream& err) {
+  const auto started = std::chrono::steady_clock::now();
   SessionDisplay display;
   uint16_t port = a.port;
+  std::optional<UdpAddress> lobby;
+  if (a.lobby) {
+    std::string error;
+    if (!(lobby = ResolveLobby(*a.lobby, error))) {
+      err << "kavarin-replay: " << error << "\n";
+      return ExitFailed;
+    }
+  }
+  // The room the host was given, to say once.
+  const LobbyHostLink* roomHost = nullptr;
   // A host that waits afresh does so on the port it said.
   const auto open = [&](std::string& error) -> std::unique_ptr<Transport> {
+    if (lobby && a.host) {
+      std::unique_ptr<LobbyHostLink> link = LobbyHostLink::Open(*lobby, error);
+      roomHost = link.get();
+      return link;
+    }
+    if (lobby) return LobbyGuestLink::Open(*lobby, *a.room, error);
     std::unique_ptr<EnetTransport> link = a.host ? EnetTransport::Listen(port, error)
                                                  : EnetTransport::Join(a.joinHost, a.port, error);
     if (link) port = link->Port();
     return link;
   };
-  // As fast as the link and the 8-frame window allow; a guest gives up on its host after 5 s.
+  // As fast as the link and the 8-frame window allow; a guest gives up on its host after 5 s,
+  // or, through the lobby, after its 10 s for an answer and the knocking after it.
   OnlineLoop loop(a.host ? Player::Host : Player::Guest, open, display,
                   LoopOptions{.session = {.paced = false, .inputDelay = 0, .seed = FreshSeed()},
-                              .connectTimeoutUs = 5'000'000,
+                              .connectTimeoutUs = lobby ? 15'000'000 : 5'000'000,
                               .record = a.record,
                               .kept = a.kept});
   std::string error;
@@ -116,13 +139,39 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
     return ExitFailed;
   }
   // With port 0 the system chose one: say which, for the guest.
-  if (a.host && a.port == 0)
+  if (a.host && a.port == 0 && !lobby)
     err << "kavarin-replay: waiting on UDP port " << port << "\n" << std::flush;
   std::signal(SIGINT, AskToStop);
   std::signal(SIGTERM, AskToStop);
   Feeder feeder(steps);
   const auto inputs = [&feeder](Session& session) { feeder.Feed(session); };
+  bool saidRoom = false, saidPath = false, saidFirst = false;
   while (!loop.Ended()) {
+    // The code goes out first and at once: whoever started us gives it to the other player.
+    if (roomHost && !saidRoom && roomHost->Code()) {
+      saidRoom = true;
+      if (const std::optional<std::string> why =
+              out.Write("room " + RoomCodeText(*roomHost->Code()) + "\n")) {
+        err << "kavarin-replay: cannot write standard output: " << *why << "\n";
+        loop.Leave();
+        break;
+      }
+    }
+    if (lobby && !saidPath && loop.Linked()) {
+      if (const std::optional<LinkPath> path = LobbyPathOf(loop.Link())) {
+        saidPath = true;
+        err << "kavarin-replay: linked on the " << LinkPathName(*path) << " path to "
+            << loop.Link().PeerAddress() << "\n";
+      }
+    }
+    if (lobby && !saidFirst && loop.Played() && loop.Game().Settled() >= 0) {
+      saidFirst = true;
+      err << "kavarin-replay: first shared frame "
+          << std::chrono::duration_cast<std::chrono::milliseconds>(
+                 std::chrono::steady_clock::now() - started)
+                 .count()
+          << " ms after start\n";
+    }
     // Interrupted or told to stop: the other side is told at once. A finished match still
     // waits for the other to have all it needs.
     if (stopAsked && loop.Game().State() != SessionState::Finished) {
@@ -148,7 +197,9 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
 bool IsOnlinePeerCommand(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--host" || arg == "--join") return true;
+    if (arg == "--host" || arg == "--join" || arg == "--lobby" || arg == "--room" ||
+        arg == "--new-room")
+      return true;
   }
   return false;
 }

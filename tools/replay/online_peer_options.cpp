@@ -5,13 +5,14 @@
 #include <string_view>
 
 #include "cli/option_table.h"
+#include "online/lobby_endpoint.h"
 
 namespace kavarin {
 
 namespace {
 
 std::optional<std::string> GoOnline(PeerArguments& a, bool host) {
-  if (a.online) return "give --host or --join once";
+  if (a.online) return "give one of --host, --join and --lobby, once";
   a.online = true;
   a.host = host;
   return std::nullopt;
@@ -37,6 +38,30 @@ constexpr OptionOf<PeerArguments> PeerOptions[] = {
        a.port = e->port;
        return std::nullopt;
      }},
+    {"--lobby", OptionTakes::Value, "HOST[:PORT]",
+     "meet the other player through the kavarin-lobby on HOST",
+     [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (auto wrong = GoOnline(a, false)) return wrong;
+       std::string error;
+       a.lobby = ParseLobbyEndpoint(*value, error);
+       if (!a.lobby) return error;
+       return std::nullopt;
+     }},
+    {"--new-room", OptionTakes::Nothing, "",
+     "with --lobby: ask for a new room, say its code and wait in it as the host",
+     [](PeerArguments& a, std::optional<std::string_view>) -> std::optional<std::string> {
+       if (a.newRoom || a.room) return "give --new-room or --room once";
+       a.newRoom = true;
+       return std::nullopt;
+     }},
+    {"--room", OptionTakes::Value, "CODE", "with --lobby: join the room of CODE as the guest",
+     [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
+       if (a.newRoom || a.room) return "give --new-room or --room once";
+       std::string error;
+       a.room = ParseRoomCode(*value, error);
+       if (!a.room) return error;
+       return std::nullopt;
+     }},
     {"--record", OptionTakes::Value, "FILE", "write the match's record to FILE when it ends",
      [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
        if (value->empty()) return "needs a file name";
@@ -55,11 +80,16 @@ bool ParsePeerArguments(int argc, char** argv, PeerArguments& a, std::ostream& e
         to.script = word;
         return true;
       });
+  if (!error && a.lobby && !a.newRoom && !a.room) error = "--lobby needs --new-room or --room";
+  if (!error && !a.lobby && (a.newRoom || a.room)) error = "--new-room and --room need --lobby";
+  if (!error && a.newRoom) a.host = true;
   if (!error && a.script.empty()) error = "no script given";
   if (!error) return true;
   err << "kavarin-replay: " << *error
       << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
          "       kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT\n"
+         "       kavarin-replay --lobby HOST[:PORT] --new-room [--record FILE] SCRIPT\n"
+         "       kavarin-replay --lobby HOST[:PORT] --room CODE [--record FILE] SCRIPT\n"
       << OptionLines<PeerArguments>(PeerOptions);
   return false;
 }

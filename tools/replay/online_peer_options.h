@@ -1,21 +1,27 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "files/safe_file.h"
+#include "lobby/lobby_wire.h"
 #include "online/endpoint.h"
 
 namespace kavarin {
 
 // What a headless online peer was asked to do.
 struct PeerArguments {
-  bool online = false;  // --host or --join given
+  bool online = false;  // --host, --join or --lobby given
   bool host = false;
   uint16_t port = DefaultPort;
   std::string joinHost;
+  // Through kavarin-lobby: its endpoint, and a new room (host) or the room of a code (guest).
+  std::optional<Endpoint> lobby;
+  bool newRoom = false;
+  std::optional<RoomCode> room;
   std::string record;
   std::string script;
   std::vector<KeptFile> kept;  // what the record must never replace: the script
