@@ -19,6 +19,7 @@
 #include "online/endpoint.h"
 #include "online/enet_transport.h"
 #include "online/online_loop.h"
+#include "online/router_ports.h"
 #include "online/session.h"
 #include "tools/observers/trace_lines.h"
 #include "tools/replay/online_peer_options.h"
@@ -118,11 +119,23 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
   // With port 0 the system chose one: say which, for the guest.
   if (a.host && a.port == 0)
     err << "kavarin-replay: waiting on UDP port " << port << "\n" << std::flush;
+  // The router is asked off the loop: the host waits at once, and says the answer when it comes.
+  std::optional<RouterPorts> router;
+  bool routerTold = false;
+  if (a.host && a.router) router.emplace(port);
+  const auto tellRouter = [&] {
+    if (!router || routerTold) return;
+    const RouterStatus status = router->Status();
+    if (status.answer == RouterAnswer::Asking) return;
+    err << "kavarin-replay: " << RouterLine(status) << "\n" << std::flush;
+    routerTold = true;
+  };
   std::signal(SIGINT, AskToStop);
   std::signal(SIGTERM, AskToStop);
   Feeder feeder(steps);
   const auto inputs = [&feeder](Session& session) { feeder.Feed(session); };
   while (!loop.Ended()) {
+    tellRouter();
     // Interrupted or told to stop: the other side is told at once. A finished match still
     // waits for the other to have all it needs.
     if (stopAsked && loop.Game().State() != SessionState::Finished) {
@@ -139,6 +152,11 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
   while (!loop.Done()) {
     loop.Frame(SteadyNowUs());
     loop.Wait(1);
+  }
+  // The mapping goes with the match; a match shorter than the asking still says the answer.
+  if (router) {
+    router->Close();
+    tellRouter();
   }
   return Outcome(a, loop, out, err);
 }

@@ -37,6 +37,12 @@ constexpr OptionOf<PeerArguments> PeerOptions[] = {
        a.port = e->port;
        return std::nullopt;
      }},
+    {"--no-router", OptionTakes::Nothing, "",
+     "as host, do not ask the router (UPnP IGD, NAT-PMP) to forward the port",
+     [](PeerArguments& a, std::optional<std::string_view>) -> std::optional<std::string> {
+       a.router = false;
+       return std::nullopt;
+     }},
     {"--record", OptionTakes::Value, "FILE", "write the match's record to FILE when it ends",
      [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
        if (value->empty()) return "needs a file name";
@@ -58,7 +64,7 @@ bool ParsePeerArguments(int argc, char** argv, PeerArguments& a, std::ostream& e
   if (!error && a.script.empty()) error = "no script given";
   if (!error) return true;
   err << "kavarin-replay: " << *error
-      << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
+      << "\nusage: kavarin-replay --host PORT [--no-router] [--record FILE] SCRIPT\n"
          "       kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT\n"
       << OptionLines<PeerArguments>(PeerOptions);
   return false;

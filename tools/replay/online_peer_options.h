@@ -14,6 +14,7 @@ namespace kavarin {
 struct PeerArguments {
   bool online = false;  // --host or --join given
   bool host = false;
+  bool router = true;  // a host asks its router to forward its port
   uint16_t port = DefaultPort;
   std::string joinHost;
   std::string record;
