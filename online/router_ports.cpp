@@ -115,7 +115,14 @@ int UpnpMap(Held& held, uint16_t port, uint32_t seconds) {
 Attempt AskUpnp(Held& held, uint16_t port, uint32_t seconds) {
   Attempt a;
   int error = 0;
-  UPNPDev* found = upnpDiscover(DiscoveryMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
+  // Every kind of gateway is searched for at once: one after the other, a network without one
+  // would take the whole wait for each.
+  static const char* const kinds[] = {"urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+                                      "urn:schemas-upnp-org:device:InternetGatewayDevice:2",
+                                      "urn:schemas-upnp-org:service:WANIPConnection:1",
+                                      "urn:schemas-upnp-org:service:WANPPPConnection:1", nullptr};
+  UPNPDev* found = upnpDiscoverDevices(kinds, DiscoveryMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0,
+                                       2, &error, 1);
   if (!found) return a;
   const int igd = UPNP_GetValidIGD(found, &held.urls, &held.data, held.lan, sizeof held.lan);
   freeUPNPDevlist(found);
