@@ -66,6 +66,12 @@ std::optional<std::string> Lang(CommandLine& line, std::optional<std::string_vie
 constexpr CommandLineOption Options[] = {
     {"--host", Takes::OptionalValue, "PORT",
      "wait for the other player on UDP port PORT (29170 unless given)", Host},
+    {"--no-router", Takes::Nothing, "",
+     "as host, do not ask the router (UPnP IGD, NAT-PMP) to forward the port",
+     [](CommandLine& line, auto) -> std::optional<std::string> {
+       line.router = false;
+       return std::nullopt;
+     }},
     {"--join", Takes::Value, "HOST[:PORT]", "play against the player waiting on HOST", Join},
     {"--computer", Takes::OptionalValue, "LEVEL",
      "play against the computer: 1 easy, 2 fair (default), 3 strong", Computer},
@@ -102,6 +108,8 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   if (line.action != CommandLine::Action::Play) return line;
   if (line.computer != 0 && line.online != CommandLine::Online::No)
     return Failed("'--computer' goes without --host and --join");
+  if (!line.router && line.online != CommandLine::Online::Host)
+    return Failed("'--no-router' goes with --host");
   if (!line.record.empty() && line.online == CommandLine::Online::No && line.computer == 0)
     return Failed("'--record' goes with --host, --join or --computer");
   return line;

@@ -9,7 +9,7 @@
 namespace kavarin {
 
 OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink open, Player me,
-                         QString where, int port, std::string record)
+                         QString where, int port, std::string record, bool askRouter)
     : form_(form),
       cues_(cues),
       me_(me),
@@ -21,7 +21,8 @@ OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink ope
       clock_([this] { Frame(); }),
       where_(std::move(where)),
       port_(port),
-      record_(QString::fromStdString(record)) {
+      record_(QString::fromStdString(record)),
+      askRouter_(askRouter) {
   titleTimer_.setInterval(1000);
   connect(&titleTimer_, &QTimer::timeout, this, [this] { ShowTitle(); });
 }
@@ -32,6 +33,8 @@ OnlineMatch::~OnlineMatch() {
 
 bool OnlineMatch::Start(std::string& error) {
   if (!loop_.Open(error)) return false;
+  // Off the frame clock: the host waits at once, and the title tells the router's answer.
+  if (me_ == Player::Host && askRouter_) router_.emplace(static_cast<uint16_t>(port_));
   Begin();
   return true;
 }
@@ -81,6 +84,7 @@ void OnlineMatch::Leave() {
   leaving_ = true;
   loop_.Leave();
   Stop();
+  if (router_) router_->Close();
 }
 
 void OnlineMatch::Stop() {
@@ -121,8 +125,13 @@ void OnlineMatch::ShowTitle() {
     case SessionState::Syncing:
       if (me_ == Player::Guest)
         form_.setWindowTitle(ConnectingTitle(where_, std::max(seconds, 0)));
-      else
-        form_.setWindowTitle(lastEnd_ ? WaitingAgainTitle(port_, *lastEnd_) : WaitingTitle(port_));
+      else {
+        const std::optional<RouterStatus> router =
+            router_ ? std::optional(router_->Status()) : std::nullopt;
+        form_.setWindowTitle(
+            WithRouterNote(lastEnd_ ? WaitingAgainTitle(port_, *lastEnd_) : WaitingTitle(port_),
+                           router ? &*router : nullptr));
+      }
       break;
     default:
       form_.setWindowTitle(PlayingTitle(loop_.Game().RoundTripMs()));

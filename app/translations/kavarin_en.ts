@@ -130,6 +130,22 @@ Please attach both record files to a bug report.</translation>
         <source>F2 キーでもう一度接続します。</source>
         <translation>Press F2 to connect again.</translation>
     </message>
+    <message>
+        <source>（ルーターに転送を依頼中）</source>
+        <translation> (asking the router to forward the port)</translation>
+    </message>
+    <message>
+        <source>（ルーターが %1 を転送中、%2）</source>
+        <translation> (the router forwards %1, %2)</translation>
+    </message>
+    <message>
+        <source>（ルーターが転送を断りました）</source>
+        <translation> (the router refused to forward the port)</translation>
+    </message>
+    <message>
+        <source>（ルーターは UPnP にも NAT-PMP にも応じません）</source>
+        <translation> (the router answers neither UPnP nor NAT-PMP)</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>
