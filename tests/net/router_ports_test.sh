@@ -3,11 +3,13 @@
 # namespaces: a router running miniupnpd (UPnP IGD and NAT-PMP) with nftables, a LAN on 10.77.0.0/24
 # with the host (and a second LAN machine), and a WAN on 192.0.2.0/24 (documentation addresses)
 # with the guest. Nothing leaves the namespaces, and they are removed on any exit.
-#   router_ports_test.sh KAVARIN_REPLAY
+#   router_ports_test.sh KAVARIN_REPLAY [KAVARIN]
+# With the game given, its window's title is checked too (on a private X server).
 # Exit status 77 (skipped) without root or without the tools.
 set -uo pipefail
 
-replay=${1:?usage: router_ports_test.sh KAVARIN_REPLAY}
+replay=${1:?usage: router_ports_test.sh KAVARIN_REPLAY [KAVARIN]}
+game=${2:-}
 skip() { echo "SKIP: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "needs root to make network namespaces"
 for tool in ip nft miniupnpd timeout; do
@@ -240,5 +242,42 @@ fi
 [ "$(asked)" -eq "$before" ] || fail "$name: $(($(asked) - before)) datagrams went to the router"
 stop_daemon
 
+# 5. The game's window: its waiting title says what the router forwards, and leaving by the
+#    menu removes the forwarding.
+name=window
+if [ -n "$game" ] && command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
+  start_daemon yes
+  ip netns exec "$host" timeout 40 xvfb-run -a -s "-screen 0 800x600x24" bash -c '
+    env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy "$1" --host 29170 --lang en \
+      2>"$2/game.err" &
+    game=$!
+    # The title timer shows the answer within a second of it.
+    for _ in $(seq 60); do
+      title=$(xdotool search --name "Kavarin - " getwindowname 2>/dev/null | head -1)
+      case $title in *"(the router forwards "*) break ;; esac
+      sleep 0.1
+    done
+    echo "$title" >"$2/title"
+    ip netns exec "$3" nft list chain inet filter prerouting_miniupnpd |
+      grep -c "dport 29170 dnat" >"$2/during"
+    w=$(xdotool search --name "Kavarin - " | head -1)
+    xdotool windowfocus --sync "$w"
+    xdotool key --window "$w" alt+g
+    sleep 0.3
+    xdotool key x
+    wait "$game"
+    echo "$?" >"$2/game.rc"' _ "$game" "$work" "$router"
+  title=$(cat "$work/title" 2>/dev/null)
+  echo "window: '$title'"
+  [ "$title" = "Kavarin - waiting for the other player on port 29170 (the router forwards 192.0.2.1:29170, NAT-PMP)" ] ||
+    fail "$name: the title was '$title'"
+  [ "$(cat "$work/during" 2>/dev/null)" = 1 ] || fail "$name: no forwarding while the game waited"
+  [ "$(cat "$work/game.rc" 2>/dev/null)" = 0 ] || fail "$name: the game did not exit cleanly: $(cat "$work/game.err")"
+  [ "$(mappings 29170)" -eq 0 ] || fail "$name: the forwarding outlived the game"
+  stop_daemon
+else
+  echo "window: not checked (no game given, or no xvfb-run or xdotool)"
+fi
+
 [ "$failures" -eq 0 ] || exit 1
-echo "ok: mapped by NAT-PMP and by UPnP IGD, removed at exit; silent router told; --no-router silent"
+echo "ok: mapped by NAT-PMP and by UPnP IGD, removed at exit; silent router told; --no-router silent; the window's title"
