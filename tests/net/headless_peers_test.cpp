@@ -219,7 +219,8 @@ TEST_F(HeadlessPeers, AShorterScriptPlaysOnWithNoInput) {
 }
 
 TEST_F(HeadlessPeers, ABadScriptFailsAtOnceAndALostPeerEndsTheMatch) {
-  Process bad({"--host", "0", "--no-router", Write("bad.txt", "tick 5\nstate\n").string()}, dir_ / "bad");
+  Process bad({"--host", "0", "--no-router", Write("bad.txt", "tick 5\nstate\n").string()},
+              dir_ / "bad");
   EXPECT_EQ(bad.Wait(5), 2);
   EXPECT_TRUE(bad.Err().starts_with("kavarin-replay: line 2: ")) << bad.Err();
   EXPECT_TRUE(bad.Out().empty());
@@ -274,8 +275,9 @@ TEST_F(HeadlessPeers, ReadLongScriptsInBoundedMemory) {
 // The record is refused when it is standard output's file, and nothing is touched.
 TEST_F(HeadlessPeers, TheRecordNeverReplacesStandardOutput) {
   const fs::path log = Write("log.txt", "earlier output\n");
-  Process h({"--host", "0", "--no-router", "--record", log.string(), Write("h.txt", "tick 5\n").string()},
-            dir_ / "host", Start{.appendOutTo = log.string()});
+  Process h(
+      {"--host", "0", "--no-router", "--record", log.string(), Write("h.txt", "tick 5\n").string()},
+      dir_ / "host", Start{.appendOutTo = log.string()});
   EXPECT_EQ(h.Wait(5), 2);
   EXPECT_NE(h.Err().find("standard output"), std::string::npos) << h.Err();
   EXPECT_EQ(ReadAll(log), "earlier output\n");
