@@ -16,6 +16,11 @@ for tool in ip nft miniupnpd timeout; do
   command -v "$tool" >/dev/null || skip "needs $tool (scripts/deps test installs it)"
 done
 
+# Debian's libminiupnpc reads an HTTP header's number with strtol on a buffer that is not
+# NUL-terminated; strtol stops at the "\r\n" after the digits, but AddressSanitizer's strict
+# string checks take the whole buffer as read. Those checks stay on for everything else.
+[ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
+
 tag="kvr$$"
 router="$tag-router" host="$tag-host" lan2="$tag-lan2" guest="$tag-guest"
 work=$(mktemp -d)
