@@ -87,6 +87,12 @@ std::optional<std::string> Lang(CommandLine& line, std::optional<std::string_vie
 constexpr CommandLineOption Options[] = {
     {"--host", Takes::OptionalValue, "PORT",
      "wait for the other player on UDP port PORT (29170 unless given)", Host},
+    {"--no-router", Takes::Nothing, "",
+     "as host, do not ask the router (UPnP IGD, NAT-PMP) to forward the port",
+     [](CommandLine& line, auto) -> std::optional<std::string> {
+       line.router = false;
+       return std::nullopt;
+     }},
     {"--join", Takes::Value, "HOST[:PORT]", "play against the player waiting on HOST", Join},
     {"--lobby", Takes::Value, "HOST[:PORT]",
      "meet the other player through the kavarin-lobby on HOST: a new room, its code in the title",
@@ -128,6 +134,8 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   if (line.room && !line.lobby) return Failed("'--room' goes with --lobby");
   if (line.computer != 0 && line.online != CommandLine::Online::No)
     return Failed("'--computer' goes without --host and --join");
+  if (!line.router && line.online != CommandLine::Online::Host)
+    return Failed("'--no-router' goes with --host");
   if (!line.record.empty() && line.online == CommandLine::Online::No && line.computer == 0)
     return Failed("'--record' goes with --host, --join or --computer");
   return line;

@@ -30,6 +30,7 @@ struct CommandLine {
   std::optional<Endpoint> lobby;
   std::optional<RoomCode> room;
   std::string record;  // where to write the match record when the match ends
+  bool router = true;  // a host asks its router to forward its port
   int computer = 0;    // the computer's level when it flies the right ship, or 0
 
   // The window's language, when --lang chose one; else the desktop's.

@@ -183,7 +183,7 @@ int RunKavarin(int argc, char** argv) {
     };
     online = std::make_unique<OnlineMatch>(form1, cues, std::move(open),
                                            host ? Player::Host : Player::Guest, where, options.port,
-                                           options.record);
+                                           options.record, host && options.router);
     if (!online->Start(error)) {
       PrintLine(error);
       return 1;

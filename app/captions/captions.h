@@ -118,6 +118,17 @@ inline constexpr Caption ConnectingTitle{
 // %1 how the last match ended (one of the titles below), %2 the port.
 inline constexpr Caption WaitingAgainTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "%1 / ポート %2 で次の対戦相手を待っています")};
+// What the host's router said when asked to forward the port, after the waiting title: %1 the
+// address and port the router forwards, %2 the protocol that asked.
+inline constexpr Caption RouterAskingNote{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "（ルーターに転送を依頼中）")};
+inline constexpr Caption RouterMappedNote{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "（ルーターが %1 を転送中、%2）")};
+inline constexpr Caption RouterRefusedNote{
+    "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "（ルーターが転送を断りました）")};
+inline constexpr Caption RouterSilentNote{
+    "OnlineMatch",
+    QT_TRANSLATE_NOOP("OnlineMatch", "（ルーターは UPnP にも NAT-PMP にも応じません）")};
 inline constexpr Caption ConnectedTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 対戦相手と接続しました")};
 inline constexpr Caption PlayingTitle{
@@ -220,6 +231,10 @@ inline constexpr Caption Named[] = {
     WaitingTitle,
     ConnectingTitle,
     WaitingAgainTitle,
+    RouterAskingNote,
+    RouterMappedNote,
+    RouterRefusedNote,
+    RouterSilentNote,
     ConnectedTitle,
     PlayingTitle,
     AskingLobbyTitle,

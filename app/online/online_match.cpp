@@ -10,7 +10,7 @@
 namespace kavarin {
 
 OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink open, Player me,
-                         QString where, int port, std::string record)
+                         QString where, int port, std::string record, bool askRouter)
     : form_(form),
       cues_(cues),
       me_(me),
@@ -22,7 +22,8 @@ OnlineMatch::OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink ope
       clock_([this] { Frame(); }),
       where_(std::move(where)),
       port_(port),
-      record_(QString::fromStdString(record)) {
+      record_(QString::fromStdString(record)),
+      askRouter_(askRouter) {
   titleTimer_.setInterval(1000);
   connect(&titleTimer_, &QTimer::timeout, this, [this] { ShowTitle(); });
 }
@@ -33,6 +34,11 @@ OnlineMatch::~OnlineMatch() {
 
 bool OnlineMatch::Start(std::string& error) {
   if (!loop_.Open(error)) return false;
+  // Off the frame clock: the host waits at once, and the title tells the router's answer.
+  // A host met through a lobby has no port of its own to forward.
+  if (me_ == Player::Host && askRouter_ &&
+      dynamic_cast<const LobbyHostLink*>(&loop_.Link()) == nullptr)
+    router_.emplace(static_cast<uint16_t>(port_));
   Begin();
   return true;
 }
@@ -82,6 +88,7 @@ void OnlineMatch::Leave() {
   leaving_ = true;
   loop_.Leave();
   Stop();
+  if (router_) router_->Close();
 }
 
 void OnlineMatch::Stop() {
@@ -127,7 +134,11 @@ void OnlineMatch::ShowTitle() {
             room->Code() ? RoomWaitingTitle(QString::fromStdString(RoomCodeText(*room->Code())))
                          : AskingLobbyTitle(where_));
       } else {
-        form_.setWindowTitle(lastEnd_ ? WaitingAgainTitle(port_, *lastEnd_) : WaitingTitle(port_));
+        const std::optional<RouterStatus> router =
+            router_ ? std::optional(router_->Status()) : std::nullopt;
+        form_.setWindowTitle(
+            WithRouterNote(lastEnd_ ? WaitingAgainTitle(port_, *lastEnd_) : WaitingTitle(port_),
+                           router ? &*router : nullptr));
       }
       break;
     default:

@@ -12,6 +12,7 @@
 #include "app/pacing/paced_timers.h"
 #include "app/sound/cue_player.h"
 #include "online/online_loop.h"
+#include "online/router_ports.h"
 
 namespace kavarin {
 
@@ -24,9 +25,9 @@ class TForm1;
 class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
  public:
   // `where` names the other machine for the title while connecting; empty for a host, which
-  // waits on `port`.
+  // waits on `port` and, with `askRouter`, asks its router to forward it while it plays.
   OnlineMatch(TForm1& form, CuePlayer& cues, OnlineLoop::OpenLink open, Player me, QString where,
-              int port, std::string record);
+              int port, std::string record, bool askRouter = false);
   ~OnlineMatch() override;
   // Opens the link and starts the clock; `error` says why it cannot.
   bool Start(std::string& error);
@@ -41,6 +42,7 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
   void LeaveAtExit() {
     leaving_ = true;
     loop_.Leave();
+    if (router_) router_->Close();
   }
 
   const Session& Game() const { return loop_.Game(); }
@@ -80,7 +82,9 @@ class OnlineMatch : public QObject, public InputSink, private SessionDisplay {
   bool endShown_ = false;
   bool leaving_ = false;
   int generation_ = 0;
-  std::optional<MatchEnd> lastEnd_;  // how the last match ended, for a host that waits again
+  bool askRouter_;
+  std::optional<RouterPorts> router_;  // asked once the host waits; the forwarding goes with it
+  std::optional<MatchEnd> lastEnd_;    // how the last match ended, for a host that waits again
 };
 
 }  // namespace kavarin

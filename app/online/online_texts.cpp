@@ -10,6 +10,23 @@ QString WaitingTitle(int port) {
   return CaptionText(captions::WaitingTitle).arg(port);
 }
 
+QString WithRouterNote(const QString& title, const RouterStatus* status) {
+  if (!status) return title;
+  switch (status->answer) {
+    case RouterAnswer::Asking:
+      return title + CaptionText(captions::RouterAskingNote);
+    case RouterAnswer::Mapped:
+      return title + CaptionText(captions::RouterMappedNote)
+                         .arg(QString::fromStdString(status->external),
+                              QString::fromStdString(status->protocol));
+    case RouterAnswer::Refused:
+      return title + CaptionText(captions::RouterRefusedNote);
+    case RouterAnswer::Silent:
+      break;
+  }
+  return title + CaptionText(captions::RouterSilentNote);
+}
+
 QString ConnectingTitle(const QString& where, int seconds) {
   return CaptionText(captions::ConnectingTitle).arg(where).arg(seconds);
 }

@@ -3,12 +3,16 @@
 #include <QString>
 
 #include "online/online_loop.h"
+#include "online/router_ports.h"
 
 namespace kavarin {
 
 // The window title while waiting for the other player, while connected, and once the match has
 // ended: in the game's own language.
 QString WaitingTitle(int port);
+// A waiting title with what the router said of the port after it; the title alone when the
+// router is not asked (`status` null).
+QString WithRouterNote(const QString& title, const RouterStatus* status);
 // A guest looking for its host, for `seconds` so far.
 QString ConnectingTitle(const QString& where, int seconds);
 QString PlayingTitle(int roundTripMs);

@@ -142,6 +142,22 @@ Please attach both record files to a bug report.</translation>
         <source>Kavarin - 中継サーバー経由で対戦中 (往復 %1 ms)</source>
         <translation>Kavarin - playing through a relay (round trip %1 ms)</translation>
     </message>
+    <message>
+        <source>（ルーターに転送を依頼中）</source>
+        <translation> (asking the router to forward the port)</translation>
+    </message>
+    <message>
+        <source>（ルーターが %1 を転送中、%2）</source>
+        <translation> (the router forwards %1, %2)</translation>
+    </message>
+    <message>
+        <source>（ルーターが転送を断りました）</source>
+        <translation> (the router refused to forward the port)</translation>
+    </message>
+    <message>
+        <source>（ルーターは UPnP にも NAT-PMP にも応じません）</source>
+        <translation> (the router answers neither UPnP nor NAT-PMP)</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>

@@ -83,6 +83,22 @@ TEST(CommandLine, ALobbyMakesAHostAndARoomCodeAGuestInEitherOrder) {
   }
 }
 
+// A host asks its router unless told not to; the option means nothing to anyone else.
+TEST(CommandLine, NoRouterGoesWithHostOnly) {
+  EXPECT_TRUE(Parse({"--host"}).router);
+  const CommandLine quiet = Parse({"--no-router", "--host", "4000"});
+  EXPECT_EQ(quiet.action, Action::Play);
+  EXPECT_FALSE(quiet.router);
+  for (const std::vector<std::string_view>& words : {std::vector<std::string_view>{"--no-router"},
+                                                     {"--join", "example.org", "--no-router"},
+                                                     {"--computer", "--no-router"},
+                                                     {"--host", "--no-router=yes"}}) {
+    const CommandLine bad = Parse(words);
+    EXPECT_EQ(bad.action, Action::Error) << words.back();
+    EXPECT_NE(bad.error.find("no-router"), std::string::npos) << bad.error;
+  }
+}
+
 TEST(CommandLine, ComputerTakesALevelAndARecord) {
   EXPECT_EQ(Parse({}).computer, 0);
   EXPECT_EQ(Parse({"--computer"}).computer, 2);

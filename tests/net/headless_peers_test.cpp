@@ -50,7 +50,7 @@ class HeadlessPeers : public ::testing::Test {
   // merged record.
   void PlayAndCompare(const Script& host, const Script& guest,
                       const std::string& hostAddress = "127.0.0.1") {
-    Process h({"--host", "0", "--record", (dir_ / "host.rec").string(),
+    Process h({"--host", "0", "--no-router", "--record", (dir_ / "host.rec").string(),
                Write("host.txt", host.text).string()},
               dir_ / "host");
     const uint16_t port = h.WaitingPort(5);
@@ -89,7 +89,8 @@ TEST_F(HeadlessPeers, AShorterScriptPlaysOnWithNoInput) {
 }
 
 TEST_F(HeadlessPeers, ABadScriptFailsAtOnceAndALostPeerEndsTheMatch) {
-  Process bad({"--host", "0", Write("bad.txt", "tick 5\nstate\n").string()}, dir_ / "bad");
+  Process bad({"--host", "0", "--no-router", Write("bad.txt", "tick 5\nstate\n").string()},
+              dir_ / "bad");
   EXPECT_EQ(bad.Wait(5), 2);
   EXPECT_TRUE(bad.Err().starts_with("kavarin-replay: line 2: ")) << bad.Err();
   EXPECT_TRUE(bad.Out().empty());
@@ -97,7 +98,7 @@ TEST_F(HeadlessPeers, ABadScriptFailsAtOnceAndALostPeerEndsTheMatch) {
   // A guest told to stop says so to the host, which stops at once; a guest killed outright goes
   // silent, and the host gives up after 5 s. Either way the host keeps its record.
   for (const int sig : {SIGTERM, SIGKILL}) {
-    Process h({"--host", "0", "--record", (dir_ / "host.rec").string(),
+    Process h({"--host", "0", "--no-router", "--record", (dir_ / "host.rec").string(),
                Write("host.txt", "tick 10\n").string()},
               dir_ / "host");
     const uint16_t port = h.WaitingPort(5);
@@ -130,7 +131,7 @@ TEST_F(HeadlessPeers, ReadLongScriptsInBoundedMemory) {
   for (const int64_t frames : {int64_t{10}, int64_t{2'500'000}}) {
     std::string text;
     for (int64_t f = 0; f < frames; ++f) text += f % 2 ? "tick\n" : "down 32\ntick\n";
-    Process h({"--host", "0", Write("long.txt", text).string()}, dir_ / "long");
+    Process h({"--host", "0", "--no-router", Write("long.txt", text).string()}, dir_ / "long");
     ASSERT_NE(h.WaitingPort(20), 0) << h.Err();
     h.Signal(SIGTERM);
     EXPECT_EQ(h.Wait(5), 1);
@@ -144,8 +145,9 @@ TEST_F(HeadlessPeers, ReadLongScriptsInBoundedMemory) {
 // The record is refused when it is standard output's file, and nothing is touched.
 TEST_F(HeadlessPeers, TheRecordNeverReplacesStandardOutput) {
   const fs::path log = Write("log.txt", "earlier output\n");
-  Process h({"--host", "0", "--record", log.string(), Write("h.txt", "tick 5\n").string()},
-            dir_ / "host", Start{.appendOutTo = log.string()});
+  Process h(
+      {"--host", "0", "--no-router", "--record", log.string(), Write("h.txt", "tick 5\n").string()},
+      dir_ / "host", Start{.appendOutTo = log.string()});
   EXPECT_EQ(h.Wait(5), 2);
   EXPECT_NE(h.Err().find("standard output"), std::string::npos) << h.Err();
   EXPECT_EQ(ReadAll(log), "earlier output\n");
@@ -153,7 +155,7 @@ TEST_F(HeadlessPeers, TheRecordNeverReplacesStandardOutput) {
 
 // A final state that cannot be written says the write's own cause.
 TEST_F(HeadlessPeers, AStateLineThatCannotBeWrittenSaysWhy) {
-  Process full({"--host", "0", Write("h.txt", "tick 5\n").string()}, dir_ / "full",
+  Process full({"--host", "0", "--no-router", Write("h.txt", "tick 5\n").string()}, dir_ / "full",
                Start{.appendOutTo = "/dev/full"});
   const uint16_t port = full.WaitingPort(5);
   ASSERT_NE(port, 0) << full.Err();

@@ -60,7 +60,8 @@ int Run(int argc, char** argv) {
   if (argc > 2) {
     std::cerr
         << "kavarin-replay: usage: kavarin-replay [SCRIPT]\n"
-           "       kavarin-replay --host PORT | --join HOST[:PORT] [--record FILE] SCRIPT\n"
+           "       kavarin-replay --host PORT [--no-router] | --join HOST[:PORT] [--record FILE] "
+           "SCRIPT\n"
            "       kavarin-replay --lobby HOST[:PORT] --new-room | --room CODE [--record FILE] "
            "SCRIPT\n"
            "       kavarin-replay --arena LEFT RIGHT [--matches N] [--seed S]\n";

@@ -23,6 +23,7 @@
 #include "online/lobby_host_link.h"
 #include "online/lobby_link_path.h"
 #include "online/online_loop.h"
+#include "online/router_ports.h"
 #include "online/session.h"
 #include "tools/observers/trace_lines.h"
 #include "tools/replay/online_peer_options.h"
@@ -141,12 +142,25 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
   // With port 0 the system chose one: say which, for the guest.
   if (a.host && a.port == 0 && !lobby)
     err << "kavarin-replay: waiting on UDP port " << port << "\n" << std::flush;
+  // The router is asked off the loop: the host waits at once, and says the answer when it comes.
+  // A host met through a lobby has no port of its own to forward.
+  std::optional<RouterPorts> router;
+  bool routerTold = false;
+  if (a.host && a.router && !lobby) router.emplace(port);
+  const auto tellRouter = [&] {
+    if (!router || routerTold) return;
+    const RouterStatus status = router->Status();
+    if (status.answer == RouterAnswer::Asking) return;
+    err << "kavarin-replay: " << RouterLine(status) << "\n" << std::flush;
+    routerTold = true;
+  };
   std::signal(SIGINT, AskToStop);
   std::signal(SIGTERM, AskToStop);
   Feeder feeder(steps);
   const auto inputs = [&feeder](Session& session) { feeder.Feed(session); };
   bool saidRoom = false, saidPath = false, saidFirst = false;
   while (!loop.Ended()) {
+    tellRouter();
     // The code goes out first and at once: whoever started us gives it to the other player.
     if (roomHost && !saidRoom && roomHost->Code()) {
       saidRoom = true;
@@ -188,6 +202,11 @@ int Play(const PeerArguments& a, const std::vector<Step>& steps, OutputSink& out
   while (!loop.Done()) {
     loop.Frame(SteadyNowUs());
     loop.Wait(1);
+  }
+  // The mapping goes with the match; a match shorter than the asking still says the answer.
+  if (router) {
+    router->Close();
+    tellRouter();
   }
   return Outcome(a, loop, out, err);
 }

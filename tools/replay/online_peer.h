@@ -10,7 +10,7 @@ namespace kavarin {
 bool IsOnlinePeerCommand(int argc, char** argv);
 
 // A headless online peer, one player of a match over the network, its inputs from a script:
-//   kavarin-replay --host PORT [--record FILE] SCRIPT
+//   kavarin-replay --host PORT [--no-router] [--record FILE] SCRIPT
 //   kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT
 // Returns the exit status: 0 once the match is played to the end of both scripts (the final
 // confirmed state printed on `out`), 1 when the match could not be played to its end, 2 for bad

@@ -62,6 +62,12 @@ constexpr OptionOf<PeerArguments> PeerOptions[] = {
        if (!a.room) return error;
        return std::nullopt;
      }},
+    {"--no-router", OptionTakes::Nothing, "",
+     "as host, do not ask the router (UPnP IGD, NAT-PMP) to forward the port",
+     [](PeerArguments& a, std::optional<std::string_view>) -> std::optional<std::string> {
+       a.router = false;
+       return std::nullopt;
+     }},
     {"--record", OptionTakes::Value, "FILE", "write the match's record to FILE when it ends",
      [](PeerArguments& a, std::optional<std::string_view> value) -> std::optional<std::string> {
        if (value->empty()) return "needs a file name";
@@ -86,7 +92,7 @@ bool ParsePeerArguments(int argc, char** argv, PeerArguments& a, std::ostream& e
   if (!error && a.script.empty()) error = "no script given";
   if (!error) return true;
   err << "kavarin-replay: " << *error
-      << "\nusage: kavarin-replay --host PORT [--record FILE] SCRIPT\n"
+      << "\nusage: kavarin-replay --host PORT [--no-router] [--record FILE] SCRIPT\n"
          "       kavarin-replay --join HOST[:PORT] [--record FILE] SCRIPT\n"
          "       kavarin-replay --lobby HOST[:PORT] --new-room [--record FILE] SCRIPT\n"
          "       kavarin-replay --lobby HOST[:PORT] --room CODE [--record FILE] SCRIPT\n"

@@ -16,6 +16,7 @@ namespace kavarin {
 struct PeerArguments {
   bool online = false;  // --host, --join or --lobby given
   bool host = false;
+  bool router = true;  // a host asks its router to forward its port
   uint16_t port = DefaultPort;
   std::string joinHost;
   // Through kavarin-lobby: its endpoint, and a new room (host) or the room of a code (guest).
