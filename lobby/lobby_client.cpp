@@ -62,7 +62,12 @@ std::optional<std::vector<uint8_t>> LobbyClient::Due(Clock::time_point now) {
 
 bool LobbyClient::Take(std::span<const uint8_t> datagram, Clock::time_point now) {
   if (stopped_ || stage_ == Stage::NoRoom || stage_ == Stage::Failed || !sentAny_) return false;
-  const std::optional<LobbyAnswer> answer = DecodeAnswer(datagram);
+  if (!LooksLikeLobby(datagram)) return false;
+  if (!AnswerTagHolds(datagram, ticket_)) {
+    ++forged_;
+    return false;
+  }
+  const std::optional<LobbyAnswer> answer = DecodeAnswer(datagram, ticket_);
   if (!answer) return false;
   const RoomCode* code = nullptr;
   std::visit([&](const auto& a) { code = &a.code; }, *answer);

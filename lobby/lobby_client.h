@@ -45,6 +45,9 @@ class LobbyClient {
   const std::optional<RoomCode>& Code() const { return code_; }
   const std::optional<RoomMet>& Meeting() const { return met_; }
   const std::string& Failure() const { return failure_; }
+  // Answers from the lobby's address whose tag did not hold under our ticket: forged, or for
+  // someone else. Each was dropped and changed nothing.
+  size_t Forged() const { return forged_; }
 
  private:
   LobbyClient(const UdpAddress& lobby, std::vector<UdpAddress> local);
@@ -61,6 +64,7 @@ class LobbyClient {
   bool stopped_ = false;
   Clock::time_point firstAsked_{}, lastSent_{}, lastHeard_{};
   bool sentAny_ = false;
+  size_t forged_ = 0;
 };
 
 }  // namespace kavarin

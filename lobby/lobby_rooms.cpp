@@ -42,7 +42,10 @@ std::optional<std::vector<uint8_t>> LobbyRooms::Handle(const UdpAddress& from,
   else
     answer = Poll(from, std::get<PollRoom>(*request), now);
   if (!answer) return std::nullopt;
-  std::vector<uint8_t> bytes = EncodeAnswer(*answer);
+  // Tagged with the asker's ticket, a full lobby's blank NoRoom too.
+  const RoomTicket& ticket =
+      std::visit([](const auto& r) -> const RoomTicket& { return r.ticket; }, *request);
+  std::vector<uint8_t> bytes = EncodeAnswer(*answer, ticket);
   // Never more than we were sent, whoever the source claims to be.
   if (bytes.size() > datagram.size()) return std::nullopt;
   return bytes;

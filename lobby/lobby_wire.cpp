@@ -1,6 +1,7 @@
 #include "lobby/lobby_wire.h"
 
 #include <arpa/inet.h>
+#include <sodium.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +12,8 @@ namespace {
 
 // Every datagram begins "KVLB", the version and its kind.
 constexpr std::array<uint8_t, 4> Magic = {'K', 'V', 'L', 'B'};
-constexpr uint8_t WireVersion = 1;
+// 2: answers carry a tag keyed with the asker's ticket.
+constexpr uint8_t WireVersion = 2;
 enum Kind : uint8_t {
   KindOpen = 1,
   KindJoin = 2,
@@ -21,8 +23,9 @@ enum Kind : uint8_t {
   KindNoRoom = 0x83,
 };
 constexpr size_t HeadSize = Magic.size() + 2;
-// A TURN username or password longer than this is not sent: every answer must fit in a request.
-constexpr size_t MaxTurnText = 40;
+// A TURN username or password longer than this is not sent: every answer, tag and all, must fit
+// in a request. Ours are 19 and 28 characters.
+constexpr size_t MaxTurnText = 32;
 
 // What people can tell apart when reading a code aloud or off a screen.
 constexpr std::string_view CodeAlphabet = "23456789ABCDEFGHJKMNPQRSTUVWXYZ";
@@ -175,6 +178,21 @@ uint8_t KindOf(Reader& r) {
   return r.Ok() ? kind : 0;
 }
 
+std::array<uint8_t, AnswerTagSize> TagOf(std::span<const uint8_t> body, const RoomTicket& ticket) {
+  static_assert(sizeof(RoomTicket) >= crypto_generichash_KEYBYTES_MIN);
+  static_assert(AnswerTagSize >= crypto_generichash_BYTES_MIN);
+  std::array<uint8_t, AnswerTagSize> tag{};
+  crypto_generichash(tag.data(), tag.size(), body.data(), body.size(), ticket.data(),
+                     ticket.size());
+  return tag;
+}
+
+std::vector<uint8_t> Tagged(std::vector<uint8_t> body, const RoomTicket& ticket) {
+  const auto tag = TagOf(body, ticket);
+  body.insert(body.end(), tag.begin(), tag.end());
+  return body;
+}
+
 bool Sendable(const TurnGrant& grant) {
   const auto fits = [](const std::string& s) {
     return !s.empty() && s.size() <= MaxTurnText &&
@@ -240,12 +258,12 @@ std::vector<uint8_t> EncodeRequest(const LobbyRequest& request) {
   return bytes;
 }
 
-std::vector<uint8_t> EncodeAnswer(const LobbyAnswer& answer) {
+std::vector<uint8_t> EncodeAnswer(const LobbyAnswer& answer, const RoomTicket& ticket) {
   if (const auto* waiting = std::get_if<RoomWaiting>(&answer)) {
     Writer w(KindWaiting);
     w.Code(waiting->code);
     w.Address(waiting->you);
-    return w.Take();
+    return Tagged(w.Take(), ticket);
   }
   if (const auto* met = std::get_if<RoomMet>(&answer)) {
     Writer w(KindMet);
@@ -262,11 +280,11 @@ std::vector<uint8_t> EncodeAnswer(const LobbyAnswer& answer) {
       w.Text(met->turn->username);
       w.Text(met->turn->password);
     }
-    return w.Take();
+    return Tagged(w.Take(), ticket);
   }
   Writer w(KindNoRoom);
   w.Code(std::get<NoRoom>(answer).code);
-  return w.Take();
+  return Tagged(w.Take(), ticket);
 }
 
 std::optional<LobbyRequest> DecodeRequest(std::span<const uint8_t> datagram) {
@@ -304,9 +322,19 @@ std::optional<LobbyRequest> DecodeRequest(std::span<const uint8_t> datagram) {
   return request;
 }
 
-std::optional<LobbyAnswer> DecodeAnswer(std::span<const uint8_t> datagram) {
-  if (datagram.size() > LobbyRequestSize) return std::nullopt;
-  Reader r(datagram);
+bool AnswerTagHolds(std::span<const uint8_t> datagram, const RoomTicket& ticket) {
+  if (datagram.size() < HeadSize + AnswerTagSize || datagram.size() > LobbyRequestSize)
+    return false;
+  const size_t body = datagram.size() - AnswerTagSize;
+  const auto tag = TagOf(datagram.first(body), ticket);
+  return sodium_memcmp(tag.data(), datagram.data() + body, tag.size()) == 0;
+}
+
+std::optional<LobbyAnswer> DecodeAnswer(std::span<const uint8_t> datagram,
+                                        const RoomTicket& ticket) {
+  // The tag first: nothing of an answer we cannot trust is read.
+  if (!AnswerTagHolds(datagram, ticket)) return std::nullopt;
+  Reader r(datagram.first(datagram.size() - AnswerTagSize));
   LobbyAnswer answer;
   switch (KindOf(r)) {
     case KindWaiting: {

@@ -95,11 +95,18 @@ using LobbyAnswer = std::variant<RoomWaiting, RoomMet, NoRoom>;
 
 // Always exactly LobbyRequestSize bytes.
 std::vector<uint8_t> EncodeRequest(const LobbyRequest& request);
-// At most LobbyRequestSize bytes.
-std::vector<uint8_t> EncodeAnswer(const LobbyAnswer& answer);
-// Nothing for anything that is not a whole, well-formed datagram of its kind.
+// At most LobbyRequestSize bytes, ending in AnswerTagSize bytes of BLAKE2b keyed with the ticket
+// of the request it answers, over all before them: only the lobby, which was told the ticket,
+// can answer a player, however well someone else forges the lobby's address.
+constexpr size_t AnswerTagSize = 16;
+std::vector<uint8_t> EncodeAnswer(const LobbyAnswer& answer, const RoomTicket& ticket);
+// Nothing for anything that is not a whole, well-formed datagram of its kind; an answer also
+// when its tag does not hold under `ticket`.
 std::optional<LobbyRequest> DecodeRequest(std::span<const uint8_t> datagram);
-std::optional<LobbyAnswer> DecodeAnswer(std::span<const uint8_t> datagram);
+std::optional<LobbyAnswer> DecodeAnswer(std::span<const uint8_t> datagram,
+                                        const RoomTicket& ticket);
+// Whether an answer-sized datagram's tag holds under `ticket`, whatever it says.
+bool AnswerTagHolds(std::span<const uint8_t> datagram, const RoomTicket& ticket);
 // Whether a datagram says it is the lobby's (its first bytes), to tell it from the other
 // traffic on the socket that spoke to the lobby.
 bool LooksLikeLobby(std::span<const uint8_t> datagram);

@@ -5,7 +5,8 @@
 // A request whose kind is a join or a poll and whose code begins "*" gets the players' code
 // instead, so that the fuzzer reaches their room.
 // Whatever arrives, nothing may crash; every datagram a decoder accepts encodes back to the same
-// bytes; the lobby never answers with more than it was sent, nor anything a player cannot read;
+// bytes; the lobby never answers with more than it was sent, nor anything the asker cannot read
+// under its own ticket; no datagram the fuzzer makes passes for an answer to either player;
 // and while the room lasts its host still sees its own guest: no datagram without a ticket moves
 // a player.
 #include <arpa/inet.h>
@@ -54,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   randombytes_buf(guestTicket.data(), guestTicket.size());
   const auto opened = rooms.Handle(hostAt, EncodeRequest(OpenRoom{hostTicket, {}}), start);
   Check(opened.has_value());
-  const RoomCode code = std::get<RoomWaiting>(*DecodeAnswer(*opened)).code;
+  const RoomCode code = std::get<RoomWaiting>(*DecodeAnswer(*opened, hostTicket)).code;
   Check(rooms.Handle(guestAt, EncodeRequest(JoinRoom{code, guestTicket, {}}), start).has_value());
 
   Clock::time_point now = start;
@@ -71,17 +72,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     now += std::chrono::milliseconds(100) * (step >> 5);
 
     if (const auto request = DecodeRequest(datagram)) Check(EncodeRequest(*request) == datagram);
-    if (const auto answer = DecodeAnswer(datagram)) Check(EncodeAnswer(*answer) == datagram);
+    // Without a player's ticket there is no answer a player takes.
+    Check(!AnswerTagHolds(datagram, hostTicket) && !AnswerTagHolds(datagram, guestTicket));
+    const auto request = DecodeRequest(datagram);
     if (const auto told = rooms.Handle(Source(step & 15), datagram, now)) {
-      Check(told->size() <= datagram.size());
-      Check(DecodeAnswer(*told).has_value());
+      Check(told->size() <= datagram.size() && request.has_value());
+      const RoomTicket& ticket =
+          std::visit([](const auto& r) -> const RoomTicket& { return r.ticket; }, *request);
+      const auto answer = DecodeAnswer(*told, ticket);
+      Check(answer.has_value() && EncodeAnswer(*answer, ticket) == *told);
     }
     Check(rooms.Rooms() <= MaxRooms && rooms.Sources() <= rooms.SourceCapacity());
   }
   if (now - start < MetRoomGrace) {
     const auto seen = rooms.Handle(hostAt, EncodeRequest(PollRoom{code, hostTicket, {}}), now);
     Check(seen.has_value());
-    const auto answer = DecodeAnswer(*seen);
+    const auto answer = DecodeAnswer(*seen, hostTicket);
     Check(answer && std::holds_alternative<RoomMet>(*answer) &&
           std::get<RoomMet>(*answer).other.seen == guestAt);
   }

@@ -64,12 +64,54 @@ TEST(LobbyClient, TwoPlayersMeetThroughLostDatagramsAndTellTheirRelays) {
   EXPECT_EQ(host.Meeting()->other.relayed, relay);
 
   // Answers for another room, or noise, are not ours.
-  EXPECT_FALSE(
-      host.Take(EncodeAnswer(NoRoom{RoomCode{'2', '2', '2', '2', '2', '2', '2', '2'}}), m.now));
+  EXPECT_FALSE(host.Take(
+      EncodeAnswer(NoRoom{RoomCode{'2', '2', '2', '2', '2', '2', '2', '2'}}, TicketOf(9)), m.now));
   EXPECT_FALSE(host.Take(std::vector<uint8_t>(40, 7), m.now));
   EXPECT_EQ(host.State(), LobbyClient::Stage::Met);
+  EXPECT_EQ(host.Forged(), 1u);
   host.Stop();
   EXPECT_FALSE(host.Due(m.now + std::chrono::seconds(5)));
+}
+
+// Someone who forges the lobby's address but holds no ticket of ours: a Met sending the guest to
+// the forger, a NoRoom for its room and a full lobby's blank NoRoom are all dropped and counted,
+// and the lobby's own answers still go through.
+TEST(LobbyClient, ForgedAnswersFromTheLobbysAddressChangeNothing) {
+  Meeting m;
+  const UdpAddress hostAt = TestV4("198.51.100.7", 4000), guestAt = TestV4("203.0.113.8", 5000);
+  const UdpAddress forger = TestV4("192.0.2.66", 6666);
+  LobbyClient host = LobbyClient::NewRoom(LobbyAt, {});
+  ASSERT_TRUE(host.Due(m.now));
+  for (uint8_t seed = 0; seed < 4; ++seed) {
+    EXPECT_FALSE(host.Take(EncodeAnswer(NoRoom{}, TicketOf(seed)), m.now));
+    EXPECT_FALSE(host.Take(
+        EncodeAnswer(RoomWaiting{{'2', '3', '4', '5', '6', '7', '8', '9'}, forger}, TicketOf(seed)),
+        m.now));
+  }
+  EXPECT_EQ(host.State(), LobbyClient::Stage::Asking);
+  EXPECT_EQ(host.Forged(), 8u);
+  m.Run(host, hostAt, 300);
+  ASSERT_EQ(host.State(), LobbyClient::Stage::Waiting);
+  const RoomCode code = *host.Code();
+
+  LobbyClient guest = LobbyClient::Join(LobbyAt, code, {});
+  ASSERT_TRUE(guest.Due(m.now));
+  const RoomMet lure{code, false, guestAt, PlayerAddresses{forger, {forger}, forger}, std::nullopt};
+  for (uint8_t seed = 0; seed < 4; ++seed) {
+    EXPECT_FALSE(guest.Take(EncodeAnswer(lure, TicketOf(seed)), m.now));
+    EXPECT_FALSE(guest.Take(EncodeAnswer(NoRoom{code}, TicketOf(seed)), m.now));
+  }
+  EXPECT_EQ(guest.State(), LobbyClient::Stage::Asking);
+  EXPECT_FALSE(guest.Meeting());
+  EXPECT_EQ(guest.Forged(), 8u);
+  m.Run(guest, guestAt, 300);
+  ASSERT_EQ(guest.State(), LobbyClient::Stage::Met);
+  EXPECT_EQ(guest.Meeting()->other.seen, hostAt);
+
+  // Met, the guest is not moved either.
+  EXPECT_FALSE(guest.Take(EncodeAnswer(lure, TicketOf(1)), m.now));
+  EXPECT_EQ(guest.Meeting()->other.seen, hostAt);
+  EXPECT_EQ(guest.Forged(), 9u);
 }
 
 TEST(LobbyClient, NoRoomAndSilenceEndIt) {

@@ -34,7 +34,9 @@ inline std::optional<LobbyAnswer> Ask(LobbyRooms& rooms, const UdpAddress& from,
   const auto told = rooms.Handle(from, asked, now);
   if (!told) return std::nullopt;
   EXPECT_LE(told->size(), asked.size());
-  const auto answer = DecodeAnswer(*told);
+  const RoomTicket& ticket =
+      std::visit([](const auto& r) -> const RoomTicket& { return r.ticket; }, request);
+  const auto answer = DecodeAnswer(*told, ticket);
   EXPECT_TRUE(answer) << "the lobby answered with bytes a player cannot read";
   return answer;
 }

@@ -39,7 +39,7 @@ class RandomValues {
     return t;
   }
   std::string Text() {
-    std::string s(1 + Below(40), ' ');
+    std::string s(1 + Below(32), ' ');
     for (char& c : s) c = static_cast<char>('!' + Below(94));
     return s;
   }
@@ -91,22 +91,25 @@ TEST(LobbyWire, EveryValueRoundTripsAndEveryDamagedDatagramIsRefusedOrCanonical)
     ASSERT_EQ(asked.size(), LobbyRequestSize);
     ASSERT_EQ(DecodeRequest(asked), request);
     EXPECT_TRUE(LooksLikeLobby(asked));
-    EXPECT_FALSE(DecodeAnswer(asked)) << "a request must never read as an answer";
+    const RoomTicket ticket = random.Ticket();
+    const auto decodeAnswer = [&](std::span<const uint8_t> d) { return DecodeAnswer(d, ticket); };
+    const auto encodeAnswer = [&](const LobbyAnswer& a) { return EncodeAnswer(a, ticket); };
+    EXPECT_FALSE(decodeAnswer(asked)) << "a request must never read as an answer";
 
     const LobbyAnswer answer = random.Answer();
-    const std::vector<uint8_t> told = EncodeAnswer(answer);
+    const std::vector<uint8_t> told = encodeAnswer(answer);
     ASSERT_LE(told.size(), LobbyRequestSize);
-    ASSERT_EQ(DecodeAnswer(told), answer);
+    ASSERT_EQ(decodeAnswer(told), answer);
     EXPECT_FALSE(DecodeRequest(told));
 
     // Every truncation of either.
     for (size_t n = 0; n < asked.size(); ++n)
       EXPECT_FALSE(DecodeRequest(std::span(asked).first(n))) << n;
-    for (size_t n = 0; n < told.size(); ++n) refused += !DecodeAnswer(std::span(told).first(n));
+    for (size_t n = 0; n < told.size(); ++n) refused += !decodeAnswer(std::span(told).first(n));
     // A byte too many.
     std::vector<uint8_t> longer = told;
     longer.push_back(0);
-    EXPECT_FALSE(DecodeAnswer(longer));
+    EXPECT_FALSE(decodeAnswer(longer));
     longer = asked;
     longer.push_back(0);
     EXPECT_FALSE(DecodeRequest(longer));
@@ -120,7 +123,7 @@ TEST(LobbyWire, EveryValueRoundTripsAndEveryDamagedDatagramIsRefusedOrCanonical)
       // The magic and version alone tell the lobby's datagrams from a match's.
       EXPECT_EQ(LooksLikeLobby(bad), at >= 5);
       ExpectCanonical(bad, DecodeRequest, EncodeRequest);
-      ExpectCanonical(bad, DecodeAnswer, EncodeAnswer);
+      ExpectCanonical(bad, decodeAnswer, encodeAnswer);
     }
   }
   EXPECT_GT(mutated, 0u);
@@ -135,15 +138,47 @@ TEST(LobbyWire, TheLargestAnswerFitsInARequest) {
   const UdpAddress v6 = UdpAddress::V6(h, 1);
   met.you = v6;
   met.other = PlayerAddresses{v6, std::vector<UdpAddress>(MaxLocalAddresses, v6), v6};
-  met.turn = TurnGrant{v6, std::string(40, 'u'), std::string(40, 'p')};
-  const std::vector<uint8_t> told = EncodeAnswer(met);
+  met.turn = TurnGrant{v6, std::string(32, 'u'), std::string(32, 'p')};
+  const RoomTicket ticket = random.Ticket();
+  const std::vector<uint8_t> told = EncodeAnswer(met, ticket);
   EXPECT_LE(told.size(), LobbyRequestSize);
-  EXPECT_EQ(DecodeAnswer(told), LobbyAnswer(met));
+  EXPECT_EQ(DecodeAnswer(told, ticket), LobbyAnswer(met));
   // A grant too long to fit is left out rather than sent in part.
-  met.turn->password = std::string(200, 'p');
-  const auto shorter = DecodeAnswer(EncodeAnswer(met));
+  met.turn->password = std::string(33, 'p');
+  const auto shorter = DecodeAnswer(EncodeAnswer(met, ticket), ticket);
   ASSERT_TRUE(shorter);
   EXPECT_FALSE(std::get<RoomMet>(*shorter).turn);
+}
+
+// Whoever does not hold the asker's ticket cannot make an answer it takes: not by tagging one
+// under another ticket, however close, nor by changing any bit of a real one.
+TEST(LobbyWire, AnAnswerReadsOnlyUnderItsOwnTicketAndOnlyUnchanged) {
+  RandomValues random(29);
+  size_t flips = 0;
+  for (int round = 0; round < 300; ++round) {
+    const LobbyAnswer answer = random.Answer();
+    const RoomTicket ticket = random.Ticket();
+    const std::vector<uint8_t> told = EncodeAnswer(answer, ticket);
+    ASSERT_EQ(DecodeAnswer(told, ticket), answer);
+    ASSERT_TRUE(AnswerTagHolds(told, ticket));
+
+    RoomTicket other = random.Ticket();
+    if (round % 2) {  // or the same ticket but for one bit
+      other = ticket;
+      const uint32_t bit = random.Below(8 * sizeof other);
+      other[bit / 8] = static_cast<uint8_t>(other[bit / 8] ^ (1u << (bit % 8)));
+    }
+    EXPECT_FALSE(DecodeAnswer(told, other));
+    EXPECT_FALSE(AnswerTagHolds(told, other));
+    EXPECT_NE(EncodeAnswer(answer, other), told);
+
+    for (size_t bit = 0; bit < 8 * told.size(); ++bit, ++flips) {
+      std::vector<uint8_t> bad = told;
+      bad[bit / 8] = static_cast<uint8_t>(bad[bit / 8] ^ (1u << (bit % 8)));
+      ASSERT_FALSE(DecodeAnswer(bad, ticket)) << "round " << round << ", bit " << bit;
+    }
+  }
+  EXPECT_GT(flips, 300u * 8 * (6 + 8 + AnswerTagSize));
 }
 
 TEST(RoomCodes, TypedCodesReadBackAndBadCharactersAreNamed) {
