@@ -139,7 +139,7 @@ inline constexpr Caption AskingLobbyTitle{
     "OnlineMatch", QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - ロビー %1 に問い合わせ中")};
 inline constexpr Caption RoomWaitingTitle{
     "OnlineMatch",
-    QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - ルーム %1 で対戦相手を待っています")};
+    QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - ルーム %1 で待機中")};
 inline constexpr Caption RelayedPlayingTitle{
     "OnlineMatch",
     QT_TRANSLATE_NOOP("OnlineMatch", "Kavarin - 中継サーバー経由で対戦中 (往復 %1 ms)")};

@@ -135,8 +135,8 @@ Please attach both record files to a bug report.</translation>
         <translation>Kavarin - asking the lobby %1</translation>
     </message>
     <message>
-        <source>Kavarin - ルーム %1 で対戦相手を待っています</source>
-        <translation>Kavarin - waiting in room %1 for the other player</translation>
+        <source>Kavarin - ルーム %1 で待機中</source>
+        <translation>Kavarin - room %1, waiting</translation>
     </message>
     <message>
         <source>Kavarin - 中継サーバー経由で対戦中 (往復 %1 ms)</source>
