@@ -31,24 +31,7 @@ echo "$secret" >"$dir/secret"
 { for i in $(seq 40); do echo "tick 50"; echo "down 38"; echo "tick 19"; echo "up 38"; done; } >"$dir/guest.txt"
 
 servers() {
-  cat >"$dir/turnserver.conf" <<CONF
-listening-ip=$WORLD_TURN
-relay-ip=$WORLD_TURN
-listening-port=3478
-use-auth-secret
-static-auth-secret=$secret
-realm=kavarin.test
-no-cli
-no-tls
-no-dtls
-no-tcp
-no-stdout-log
-simple-log
-log-file=$dir/turn.log
-pidfile=$dir/turn.pid
-userdb=$dir/turndb
-CONF
-  world_in inet timeout 60 turnserver -c "$dir/turnserver.conf" >/dev/null 2>&1 &
+  world_turn "$dir" "$secret" 60
   world_in inet timeout 60 "$lobby" --listen "$WORLD_LOBBY:29171" --turn "$WORLD_TURN:3478" \
     --turn-secret-file "$dir/secret" 2>"$dir/lobby.err" &
   sleep 1

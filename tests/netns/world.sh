@@ -154,3 +154,27 @@ world_count() {
   [ "$1" = relayed ] && family=inet
   world_in inet nft list counter "$family" crossing "$1" | sed -n 's/.*packets \([0-9]*\).*/\1/p'
 }
+
+# world_turn DIR SECRET SECONDS: coturn in the internet at $WORLD_TURN:3478, with the lobby's
+# shared-secret scheme, for at most SECONDS, its configuration and log in DIR.
+world_turn() {
+  local dir=$1 secret=$2 seconds=$3
+  cat >"$dir/turnserver.conf" <<CONF
+listening-ip=$WORLD_TURN
+relay-ip=$WORLD_TURN
+listening-port=3478
+use-auth-secret
+static-auth-secret=$secret
+realm=kavarin.test
+no-cli
+no-tls
+no-dtls
+no-tcp
+no-stdout-log
+simple-log
+log-file=$dir/turn.log
+pidfile=$dir/turn.pid
+userdb=$dir/turndb
+CONF
+  world_in inet timeout "$seconds" turnserver -c "$dir/turnserver.conf" >/dev/null 2>&1 &
+}

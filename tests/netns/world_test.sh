@@ -37,24 +37,7 @@ if ! command -v turnserver >/dev/null; then
 else
   dir=$(mktemp -d)
   secret=world-secret
-  cat >"$dir/turnserver.conf" <<CONF
-listening-ip=$WORLD_TURN
-relay-ip=$WORLD_TURN
-listening-port=3478
-use-auth-secret
-static-auth-secret=$secret
-realm=kavarin.test
-no-cli
-no-tls
-no-dtls
-no-tcp
-no-stdout-log
-simple-log
-log-file=$dir/turn.log
-pidfile=$dir/turn.pid
-userdb=$dir/turndb
-CONF
-  world_in inet timeout 30 turnserver -c "$dir/turnserver.conf" >/dev/null 2>&1 &
+  world_turn "$dir" "$secret" 30
   sleep 1
   user="$(($(date +%s) + 3600)):WORLD"
   pass=$(printf %s "$user" | python3 -c 'import sys,hmac,hashlib,base64;print(base64.b64encode(hmac.new(sys.argv[1].encode(),sys.stdin.buffer.read(),hashlib.sha1).digest()).decode())' "$secret")
