@@ -102,6 +102,7 @@ bool PeerWire::On(const Ping& p) {
   pingHeard_ = true;
   lastPingHeardMs_ = p.timeMs;
   Send(Pong{p.timeMs});
+  Flush();
   return true;
 }
 
@@ -165,10 +166,16 @@ void PeerWire::SendNotice() {
 
 void PeerWire::Send(MessageBody body) {
   const uint64_t token = std::holds_alternative<Hello>(body) ? 0 : token_;
-  const std::vector<uint8_t> bytes = Encode(Message{token, std::move(body)});
+  std::vector<uint8_t> bytes = Encode(Message{token, std::move(body)});
   ++counters_.datagramsSent;
   counters_.bytesSent += static_cast<int64_t>(bytes.size());
-  link_.Send(bytes);
+  queued_.push_back(std::move(bytes));
+  if (queued_.size() > MaxQueued) Flush();
+}
+
+void PeerWire::Flush() {
+  for (const std::vector<uint8_t>& bytes : queued_) link_.Send(bytes);
+  queued_.clear();
 }
 
 }  // namespace kavarin

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "online/input_event.h"
 #include "online/protocol.h"
@@ -45,7 +46,11 @@ class PeerWire {
   // Reads what has arrived (a bounded number, so that a flood cannot hold the frame up for ever)
   // and hands each message that is for this session on.
   void Receive(int64_t nowUs, WireEvents& events);
+  // Queued for the next Flush, so that what one frame sends leaves in one datagram on the
+  // wire: the link puts everything it is handed between two services into one. A pong goes at
+  // once, as every queued message with it, since its delay would count in the round trip.
   void Send(MessageBody body);
+  void Flush();
 
   // Connecting: the guest asks again now and then.
   void Ask(int64_t nowUs);
@@ -103,6 +108,9 @@ class PeerWire {
   // The guest has sent something with the token: it is where it says it is. Until then the host
   // sends nothing unasked, so a forged Hello gets one smaller Welcome and no more.
   bool peerProven_ = false;
+  // Queued by Send; more than this is flushed at once, whoever forgot to.
+  static constexpr size_t MaxQueued = 16;
+  std::vector<std::vector<uint8_t>> queued_;
   MessageBody notice_;
   int noticesLeft_ = 0;
   Counters counters_;
