@@ -170,6 +170,8 @@ void Session::Begin(int roundTripMs) {
   rollback_.Begin(delay_);
   state_ = SessionState::Playing;
   wire_.Started(nowUs_, roundTripMs);
+  // The word to begin goes at once: the guest's first frame waits for it.
+  wire_.Flush();
   // The guest hears the word half a round trip from now: both start frame 0 together.
   if (me_ == Player::Host && options_.paced)
     firstFrameUs_ = nowUs_ + std::max(roundTripMs, 0) * 500;
