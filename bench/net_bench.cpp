@@ -97,7 +97,7 @@ void BM_BytesPerSecondInPlay(benchmark::State& st) {
     }
     const int headers = st.range(0) == 6 ? 48 : 28;
     RandomHands hostHands(1), guestHands(2);
-    const int64_t sessionBytes[2] = {pair.host->Stats().bytesSent, pair.guest->Stats().bytesSent};
+    const Session::Counters sessions[2] = {pair.host->Stats(), pair.guest->Stats()};
     const EnetTransport::Counters links[2] = {pair.hostLink->Stats(), pair.guestLink->Stats()};
     constexpr int Frames = 600;  // 10 s
     const auto start = Clock::now();
@@ -119,11 +119,18 @@ void BM_BytesPerSecondInPlay(benchmark::State& st) {
       const double datagrams = static_cast<double>(now.datagramsSent - links[i].datagramsSent);
       const double enetBytes = static_cast<double>(now.bytesSent - links[i].bytesSent);
       st.counters[std::string(names[i]) + "_payload_Bps"] =
-          static_cast<double>(s.Stats().bytesSent - sessionBytes[i]) / seconds;
+          static_cast<double>(s.Stats().bytesSent - sessions[i].bytesSent) / seconds;
+      st.counters[std::string(names[i]) + "_messages_per_s"] =
+          static_cast<double>(s.Stats().datagramsSent - sessions[i].datagramsSent) / seconds;
       st.counters[std::string(names[i]) + "_sealed_Bps"] = enetBytes / seconds;
       st.counters[std::string(names[i]) + "_wire_Bps"] =
           (enetBytes + headers * datagrams) / seconds;
       st.counters[std::string(names[i]) + "_datagrams_per_s"] = datagrams / seconds;
+      st.counters[std::string(names[i]) + "_rollbacks"] =
+          static_cast<double>(s.Stats().rollbacks - sessions[i].rollbacks);
+      st.counters[std::string(names[i]) + "_resimulated"] =
+          static_cast<double>(s.Stats().framesResimulated - sessions[i].framesResimulated);
+      st.counters[std::string(names[i]) + "_round_trip_ms"] = s.RoundTripMs();
     }
     st.counters["frames_behind"] = static_cast<double>(Frames - pair.host->NextFrame());
   }

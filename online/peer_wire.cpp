@@ -56,7 +56,7 @@ void PeerWire::Receive(int64_t nowUs, WireEvents& events) {
               return me_ == Player::Guest && events.BeginHeard(begin.roundTripMs);
             },
             [&](const Inputs& inputs) { return events.InputsHeard(inputs); },
-            [&](const Ping& ping) { return On(ping); },
+            [&](const Ping& ping) { return On(ping, nowUs); },
             [&](const Pong& pong) { return On(pong, nowUs); },
             [&](const Checkpoint& checkpoint) { return events.CheckpointHeard(checkpoint); },
             [&](const Desync& desync) { return events.DesyncHeard(desync); },
@@ -96,13 +96,27 @@ bool PeerWire::On(const Welcome& welcome, const Message& m, WireEvents& events) 
   return true;
 }
 
-bool PeerWire::On(const Ping& p) {
+bool PeerWire::On(const Ping& p, int64_t nowUs) {
   // A copy of an earlier ping, or one overtaken by a later one, gets no answer.
   if (pingHeard_ && static_cast<int32_t>(p.timeMs - lastPingHeardMs_) <= 0) return false;
   pingHeard_ = true;
   lastPingHeardMs_ = p.timeMs;
-  Send(Pong{p.timeMs});
+  // In play the answer rides with the next inputs and says how long it waited; before, the
+  // handshake waits on the round trip, so it goes at once.
+  pongDue_ = true;
+  pongHeardUs_ = nowUs;
+  if (phase_ != Phase::Running) {
+    SendPong(nowUs);
+    Flush();
+  }
   return true;
+}
+
+void PeerWire::SendPong(int64_t nowUs) {
+  if (!pongDue_) return;
+  pongDue_ = false;
+  const int64_t held = std::clamp<int64_t>((nowUs - pongHeardUs_) / 100, 0, 65535);
+  Send(Pong{lastPingHeardMs_, static_cast<uint16_t>(held)});
 }
 
 bool PeerWire::On(const Pong& p, int64_t nowUs) {
@@ -111,7 +125,7 @@ bool PeerWire::On(const Pong& p, int64_t nowUs) {
   *out = -1;
   const int64_t now = static_cast<uint32_t>(nowUs / 1000);
   const int64_t trip = (now - p.timeMs) & 0xFFFFFFFF;
-  if (trip < 60'000) rtt_.Sample(trip * 1000);
+  if (trip < 60'000) rtt_.Sample(std::max<int64_t>(0, trip * 1000 - int64_t{p.heldTenthsMs} * 100));
   return true;
 }
 
@@ -144,6 +158,7 @@ void PeerWire::Started(int64_t nowUs, int roundTripMs) {
 }
 
 void PeerWire::KeepUp(int64_t nowUs) {
+  SendPong(nowUs);
   if (lastPingUs_ < 0 || nowUs - lastPingUs_ >= PingEveryUs) SendPing(nowUs);
   // Until the guest is heard playing, it may not have had the word to begin.
   if (me_ == Player::Host && !peerPlaying_ && nowUs - lastBeginUs_ >= BeginEveryUs) {
@@ -165,10 +180,16 @@ void PeerWire::SendNotice() {
 
 void PeerWire::Send(MessageBody body) {
   const uint64_t token = std::holds_alternative<Hello>(body) ? 0 : token_;
-  const std::vector<uint8_t> bytes = Encode(Message{token, std::move(body)});
+  std::vector<uint8_t> bytes = Encode(Message{token, std::move(body)});
   ++counters_.datagramsSent;
   counters_.bytesSent += static_cast<int64_t>(bytes.size());
-  link_.Send(bytes);
+  queued_.push_back(std::move(bytes));
+  if (queued_.size() > MaxQueued) Flush();
+}
+
+void PeerWire::Flush() {
+  for (const std::vector<uint8_t>& bytes : queued_) link_.Send(bytes);
+  queued_.clear();
 }
 
 }  // namespace kavarin

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "online/input_event.h"
 #include "online/protocol.h"
@@ -45,7 +46,11 @@ class PeerWire {
   // Reads what has arrived (a bounded number, so that a flood cannot hold the frame up for ever)
   // and hands each message that is for this session on.
   void Receive(int64_t nowUs, WireEvents& events);
+  // Queued for the next Flush, so that what one frame sends leaves in one datagram on the
+  // wire: the link puts everything it is handed between two services into one. Before play a
+  // pong goes at once, as every queued message with it; in play it waits for the inputs.
   void Send(MessageBody body);
+  void Flush();
 
   // Connecting: the guest asks again now and then.
   void Ask(int64_t nowUs);
@@ -53,7 +58,8 @@ class PeerWire {
   bool Measure(int64_t nowUs);
   // Frame 0 begins: the host tells the guest.
   void Started(int64_t nowUs, int roundTripMs);
-  // Running: a ping now and then, and the host's word to begin until the guest plays.
+  // Running, with the inputs: a ping now and then, the answer to the last one heard, and the
+  // host's word to begin until the guest plays.
   void KeepUp(int64_t nowUs);
   // The other machine sent inputs that were taken: it is playing.
   void PeerPlaying() { peerPlaying_ = true; }
@@ -80,9 +86,11 @@ class PeerWire {
   // Each returns false for a message no honest peer would send now.
   bool On(const Hello& hello, const Message& m, WireEvents& events);
   bool On(const Welcome& welcome, const Message& m, WireEvents& events);
-  bool On(const Ping& ping);
+  bool On(const Ping& ping, int64_t nowUs);
   bool On(const Pong& pong, int64_t nowUs);
   void SendPing(int64_t nowUs);
+  // Answers the last ping heard, if not yet answered.
+  void SendPong(int64_t nowUs);
 
   Player me_;
   Transport& link_;
@@ -95,6 +103,8 @@ class PeerWire {
   size_t pingsSent_ = 0;
   bool pingHeard_ = false;
   uint32_t lastPingHeardMs_ = 0;
+  bool pongDue_ = false;
+  int64_t pongHeardUs_ = -1;
   int64_t lastHeardUs_ = -1;
   int64_t lastHelloUs_ = -1;
   int64_t lastPingUs_ = -1;
@@ -103,6 +113,9 @@ class PeerWire {
   // The guest has sent something with the token: it is where it says it is. Until then the host
   // sends nothing unasked, so a forged Hello gets one smaller Welcome and no more.
   bool peerProven_ = false;
+  // Queued by Send; more than this is flushed at once, whoever forgot to.
+  static constexpr size_t MaxQueued = 16;
+  std::vector<std::vector<uint8_t>> queued_;
   MessageBody notice_;
   int noticesLeft_ = 0;
   Counters counters_;

@@ -81,6 +81,7 @@ void WriteBody(Writer& w, const Ping& m) {
 }
 void WriteBody(Writer& w, const Pong& m) {
   w.U32(m.timeMs);
+  w.U16(m.heldTenthsMs);
 }
 void WriteBody(Writer& w, const Checkpoint& m) {
   w.U32(m.frame);
@@ -139,6 +140,7 @@ bool ReadBody(Reader& r, Ping& m) {
 }
 bool ReadBody(Reader& r, Pong& m) {
   m.timeMs = r.U32();
+  m.heldTenthsMs = r.U16();
   return true;
 }
 bool ReadBody(Reader& r, Checkpoint& m) {

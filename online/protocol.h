@@ -15,7 +15,7 @@ namespace kavarin {
 // protocol version, the message type and the session token (0 until the host has given one).
 // Numbers are little-endian. Decoding checks every field and its bounds; anything malformed,
 // truncated, oversized or of another version is no message at all.
-constexpr uint8_t ProtocolVersion = 3;
+constexpr uint8_t ProtocolVersion = 4;
 constexpr size_t HeaderSize = 12;
 // Input frames one datagram carries at most; older unacknowledged frames go first.
 constexpr int MaxFramesPerDatagram = 32;
@@ -59,8 +59,11 @@ struct Inputs {
 struct Ping {
   uint32_t timeMs;
 };
+// `heldTenthsMs`: how long the answer waited to ride with the answerer's inputs, in units of
+// 100 us, which the pinger takes off the round trip.
 struct Pong {
   uint32_t timeMs;
+  uint16_t heldTenthsMs = 0;
 };
 // The hash of the simulation after a confirmed frame.
 struct Checkpoint {

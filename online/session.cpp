@@ -65,6 +65,7 @@ void Session::Leave() {
     if (state_ == SessionState::Playing || state_ == SessionState::Finished) rollback_.SendInputs();
     wire_.Send(goodbye);
   }
+  wire_.Flush();
   End(SessionState::PeerLeft);
 }
 
@@ -75,6 +76,12 @@ void Session::FoundApart() {
 }
 
 void Session::Poll(int64_t nowUs) {
+  Handle(nowUs);
+  // In play, what a frame time sends leaves together at its end, in Advance.
+  if (state_ != SessionState::Playing) wire_.Flush();
+}
+
+void Session::Handle(int64_t nowUs) {
   nowUs_ = nowUs;
   wire_.Receive(nowUs, *this);
   wire_.SendNotice();
@@ -110,7 +117,6 @@ void Session::Poll(int64_t nowUs) {
     case SessionState::Playing:
       rollback_.Correct();
       rollback_.Settle();
-      wire_.KeepUp(nowUs);
       break;
     default:
       break;
@@ -123,6 +129,13 @@ bool Session::Tick(int64_t nowUs) {
 }
 
 bool Session::Advance(int64_t nowUs) {
+  inputsSent_ = false;
+  const bool advanced = Step(nowUs);
+  if (inputsSent_ || state_ != SessionState::Playing) wire_.Flush();
+  return advanced;
+}
+
+bool Session::Step(int64_t nowUs) {
   if (state_ == SessionState::Finished && (!rollback_.PeerHasAll() || rollback_.AckDue()))
     rollback_.SendInputs();
   if (state_ != SessionState::Playing) return false;
@@ -132,7 +145,14 @@ bool Session::Advance(int64_t nowUs) {
     advanced = true;
   }
   if (state_ != SessionState::Playing) return advanced;
-  if (rollback_.InputsDue()) rollback_.SendInputs();
+  // A frame time that sends no inputs sends nothing: a hash or a ping waits at most a frame
+  // for the next inputs and leaves in their datagram. The ping is made only then, so that its
+  // wait does not count in the round trip.
+  inputsSent_ = rollback_.InputsDue();
+  if (inputsSent_) {
+    rollback_.SendInputs();
+    wire_.KeepUp(nowUs);
+  }
   const int64_t end = rollback_.EndFrame();
   if (end < 0 || rollback_.Settled() < end - 1) return advanced;
   // A match is finished only once both machines found the same state after its last frame. One
@@ -150,6 +170,8 @@ void Session::Begin(int roundTripMs) {
   rollback_.Begin(delay_);
   state_ = SessionState::Playing;
   wire_.Started(nowUs_, roundTripMs);
+  // The word to begin goes at once: the guest's first frame waits for it.
+  wire_.Flush();
   // The guest hears the word half a round trip from now: both start frame 0 together.
   if (me_ == Player::Host && options_.paced)
     firstFrameUs_ = nowUs_ + std::max(roundTripMs, 0) * 500;

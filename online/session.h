@@ -130,6 +130,9 @@ class Session : private WireEvents, private RollbackOutbox {
   void Post(MessageBody body) override { wire_.Send(std::move(body)); }
   void FoundApart() override;
 
+  // Poll and Advance, their messages still queued.
+  void Handle(int64_t nowUs);
+  bool Step(int64_t nowUs);
   void Begin(int roundTripMs);
   // The session is over for `why`.
   void End(SessionState why);
@@ -146,6 +149,7 @@ class Session : private WireEvents, private RollbackOutbox {
   bool goodbyeHeard_ = false;  // the other machine left once it was no longer needed
   bool peerFinished_ = false;  // its goodbye came with its record whole
   bool stalled_ = false;
+  bool inputsSent_ = false;  // in this frame time
   // When the session last moved on: a new state, or a new frame confirmed.
   int64_t progressUs_ = -1;
   int64_t progressSettled_ = -1;

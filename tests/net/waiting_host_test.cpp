@@ -12,6 +12,7 @@
 #include "free_port.h"
 #include "online/enet_transport.h"
 #include "online/online_loop.h"
+#include "udp_socket.h"
 
 namespace kavarin {
 namespace {
@@ -73,6 +74,64 @@ TEST(WaitingHost, IsHeldAtMostFiveSecondsAndKeepsNoRecordOfAMatchThatDidNotBegin
   std::ifstream in(record);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier record\n");
   fs::remove(record);
+}
+
+// A guest that knocks and sends one CONNECT, and then nothing, leaves the host half connected:
+// after 5 s it waits afresh, and the next guest plays. ENet alone would hold the slot for its own
+// timeout, about 30 s. Over IPv4 and IPv6.
+TEST(WaitingHost, IsHeldAtMostFiveSecondsByAHalfOpenConnect) {
+  KAVARIN_SKIP_WITHOUT_IPV6_LOOPBACK();
+  for (const std::string loopback : {"127.0.0.1", "::1"}) {
+    SCOPED_TRACE(loopback);
+    std::string error;
+    const uint16_t port = FreeLoopbackPort(error);
+    ASSERT_NE(port, 0) << error;
+    SessionDisplay display;
+    const SessionOptions fast{.paced = false, .inputDelay = 0};
+    OnlineLoop host(
+        Player::Host, [&](std::string& e) { return EnetTransport::Listen(port, e, loopback); },
+        display, LoopOptions{.session = fast, .record = {}, .kept = {}});
+    ASSERT_TRUE(host.Open(error)) << error;
+
+    // Serviced until its CONNECT is out, then never again.
+    auto halfOpen = EnetTransport::Join(loopback, port, error);
+    ASSERT_TRUE(halfOpen) << error;
+    const int64_t start = SteadyNowUs();
+    while (halfOpen->State() != LinkState::Connecting && SteadyNowUs() - start < 2'000'000) {
+      halfOpen->Service();
+      host.Frame(SteadyNowUs());
+      host.Wait(1);
+    }
+    ASSERT_EQ(halfOpen->State(), LinkState::Connecting);
+    int64_t connecting = -1;  // when the host's link first stood half open
+    while (host.Generation() == 1 && SteadyNowUs() - start < 12'000'000) {
+      host.Frame(SteadyNowUs());
+      if (connecting < 0 && host.Link().State() == LinkState::Connecting)
+        connecting = SteadyNowUs();
+      host.Wait(1);
+    }
+    ASSERT_GE(connecting, 0) << "the CONNECT never reached the host";
+    ASSERT_EQ(host.Generation(), 2) << "still held after 12 s";
+    const double held = static_cast<double>(SteadyNowUs() - connecting) / 1e6;
+    EXPECT_GE(held, 4.9);
+    EXPECT_LT(held, 6.0);
+
+    OnlineLoop guest(
+        Player::Guest, [&](std::string& e) { return EnetTransport::Join(loopback, port, e); },
+        display, LoopOptions{.session = fast, .record = {}, .kept = {}});
+    ASSERT_TRUE(guest.Open(error)) << error;
+    const auto ends = [](Session& s) {
+      if (s.NextFrame() >= 30) s.EndInputs();
+    };
+    const int64_t next = SteadyNowUs();
+    while (!(host.Done() && guest.Done()) && SteadyNowUs() - next < 10'000'000) {
+      host.Frame(SteadyNowUs(), ends);
+      guest.Frame(SteadyNowUs(), ends);
+      host.Wait(1);
+    }
+    EXPECT_EQ(host.Why(), MatchEnd::Finished);
+    EXPECT_NE(guest.Why(), MatchEnd::CouldNotConnect);
+  }
 }
 
 // Every match of a run keeps its own record: the second is written beside the first, numbered,

@@ -30,6 +30,9 @@ TEST(TwoMachines, AgreeOnEveryFrameOverAPoorLink) {
 
   int64_t frameTime = 0;
   int64_t skew = 0;  // how far apart the two frame clocks stand, once they have settled
+  // The round trip each side measures in play, where an answer waits for the next inputs.
+  int tripLow = 1 << 30;
+  int tripHigh = 0;
   auto step = [&](bool playing) {
     const int64_t now = static_cast<int64_t>(frameTime++ * FrameUs);
     link.SetNow(now);
@@ -37,6 +40,12 @@ TEST(TwoMachines, AgreeOnEveryFrameOverAPoorLink) {
     guest.Frame(now, playing);
     if (playing && host.session.NextFrame() > 600)
       skew = std::max(skew, std::abs(host.session.NextFrame() - guest.session.NextFrame()));
+    if (playing && host.session.NextFrame() > 600) {
+      for (const Machine* m : {&host, &guest}) {
+        tripLow = std::min(tripLow, m->session.RoundTripMs());
+        tripHigh = std::max(tripHigh, m->session.RoundTripMs());
+      }
+    }
   };
   while (host.session.NextFrame() < Frames && frameTime < 2 * Frames) step(true);
   host.session.EndInputs();
@@ -74,6 +83,10 @@ TEST(TwoMachines, AgreeOnEveryFrameOverAPoorLink) {
   EXPECT_GT(host.session.Stats().rollbacks, 1000);
   EXPECT_GT(guest.session.Stats().rollbacks, 1000);
   EXPECT_LE(skew, 2) << "the frame clocks stay within about a frame of each other";
+  // The link's own 120 ms, and a frame or so of waiting to be read at each end; the time an
+  // answer was held for the inputs does not count.
+  EXPECT_GE(tripLow, 100);
+  EXPECT_LE(tripHigh, 160);
   EXPECT_LE(host.longestWait, 3);
   EXPECT_LE(guest.longestWait, 3);
   EXPECT_EQ(host.session.Stats().eventsDropped + guest.session.Stats().eventsDropped, 0);
@@ -91,6 +104,7 @@ TEST(TwoMachines, AgreeOnEveryFrameOverAPoorLink) {
     RecordProperty(who + "longest_wait", std::to_string(m->longestWait));
     RecordProperty(who + "input_delay", std::to_string(m->session.InputDelay()));
     RecordProperty("clock_skew_frames", std::to_string(skew));
+    RecordProperty("round_trip_ms", std::to_string(tripLow) + "-" + std::to_string(tripHigh));
   }
 }
 
