@@ -78,32 +78,29 @@ if(TARGET kavarin)
   add_custom_target(kavarin_install_docs ALL DEPENDS ${man_page} ${debian_docs})
 endif()
 
-# kavarin-replay goes beside the game: the manual page and the README send players to it to
-# replay match records.
-if(TARGET kavarin-replay)
-  install(TARGETS kavarin-replay RUNTIME DESTINATION ${KAVARIN_GAME_DIR})
-  set(replay_man ${PROJECT_SOURCE_DIR}/tools/replay/kavarin-replay.6)
+# A tool in tools/FOLDER that goes beside the game (a games package has nothing in bin/), with
+# its manual page in SECTION.
+function(kavarin_install_tool target section folder)
+  install(TARGETS ${target} RUNTIME DESTINATION ${KAVARIN_GAME_DIR})
+  set(man ${PROJECT_SOURCE_DIR}/tools/${folder}/${target}.${section})
   if(KAVARIN_GZIP)
-    kavarin_gzipped(${replay_man} ${PROJECT_BINARY_DIR}/kavarin-replay.6.gz)
-    set(replay_man ${PROJECT_BINARY_DIR}/kavarin-replay.6.gz)
+    kavarin_gzipped(${man} ${PROJECT_BINARY_DIR}/${target}.${section}.gz)
+    set(man ${PROJECT_BINARY_DIR}/${target}.${section}.gz)
   endif()
-  install(FILES ${replay_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-  add_custom_target(kavarin_replay_install_docs ALL DEPENDS ${replay_man})
+  install(FILES ${man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+  add_custom_target(${target}_install_docs ALL DEPENDS ${man})
+endfunction()
+
+# kavarin-replay: the manual page and the README send players to it to replay match records.
+if(TARGET kavarin-replay)
+  kavarin_install_tool(kavarin-replay 6 replay)
 endif()
 
-# kavarin-lobby goes beside the game too (a games package has nothing in bin/), its unit where
-# Debian 12 keeps units.
+# kavarin-lobby, its unit where Debian 12 keeps units.
 if(TARGET kavarin-lobby)
-  install(TARGETS kavarin-lobby RUNTIME DESTINATION ${KAVARIN_GAME_DIR})
-  set(lobby_man ${PROJECT_SOURCE_DIR}/tools/lobby/kavarin-lobby.8)
-  if(KAVARIN_GZIP)
-    kavarin_gzipped(${lobby_man} ${PROJECT_BINARY_DIR}/kavarin-lobby.8.gz)
-    set(lobby_man ${PROJECT_BINARY_DIR}/kavarin-lobby.8.gz)
-  endif()
-  install(FILES ${lobby_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+  kavarin_install_tool(kavarin-lobby 8 lobby)
   install(FILES ${PROJECT_SOURCE_DIR}/tools/lobby/kavarin-lobby.service
           DESTINATION lib/systemd/system COMPONENT debian EXCLUDE_FROM_ALL)
-  add_custom_target(kavarin_lobby_install_docs ALL DEPENDS ${lobby_man})
 endif()
 
 # The test run installs into a scratch prefix and checks what lands there.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -18,6 +19,16 @@ namespace kavarin {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Frames of both loops until both are done, for at most 10 s; `ends` ends a side's inputs.
+void PlayUntilDone(OnlineLoop& host, OnlineLoop& guest, const std::function<void(Session&)>& ends) {
+  const int64_t start = SteadyNowUs();
+  while (!(host.Done() && guest.Done()) && SteadyNowUs() - start < 10'000'000) {
+    host.Frame(SteadyNowUs(), ends);
+    guest.Frame(SteadyNowUs(), ends);
+    host.Wait(1);
+  }
+}
 
 TEST(WaitingHost, IsHeldAtMostFiveSecondsAndKeepsNoRecordOfAMatchThatDidNotBegin) {
   const fs::path record =
@@ -123,12 +134,7 @@ TEST(WaitingHost, IsHeldAtMostFiveSecondsByAHalfOpenConnect) {
     const auto ends = [](Session& s) {
       if (s.NextFrame() >= 30) s.EndInputs();
     };
-    const int64_t next = SteadyNowUs();
-    while (!(host.Done() && guest.Done()) && SteadyNowUs() - next < 10'000'000) {
-      host.Frame(SteadyNowUs(), ends);
-      guest.Frame(SteadyNowUs(), ends);
-      host.Wait(1);
-    }
+    PlayUntilDone(host, guest, ends);
     EXPECT_EQ(host.Why(), MatchEnd::Finished);
     EXPECT_NE(guest.Why(), MatchEnd::CouldNotConnect);
   }
@@ -158,12 +164,7 @@ TEST(WaitingHost, KeepsEveryMatchsRecord) {
     const auto ends = [frames](Session& s) {
       if (s.NextFrame() >= frames) s.EndInputs();
     };
-    const int64_t start = SteadyNowUs();
-    while (!(host.Done() && guest.Done()) && SteadyNowUs() - start < 10'000'000) {
-      host.Frame(SteadyNowUs(), ends);
-      guest.Frame(SteadyNowUs(), ends);
-      host.Wait(1);
-    }
+    PlayUntilDone(host, guest, ends);
     ASSERT_EQ(host.Why(), MatchEnd::Finished);
     said.push_back(host.RecordPath());
     ASSERT_TRUE(host.Again(error)) << error;
